@@ -1,0 +1,76 @@
+#include <windows.h>
+
+#include "driver/paths.h"
+#include "driver/payload_locator.h"
+#include "driver/state.h"
+#include "driver/work_folder.h"
+#include "resources/resource_ids.h"
+#include "ui/progress_window.h"
+
+// Windows 98 (4.10) in the 9x line, Windows 2000 (5.0) in the NT line.
+static BOOL OperatingSystemSupported()
+{
+    OSVERSIONINFOA version;
+    ZeroMemory(&version, sizeof version);
+    version.dwOSVersionInfoSize = sizeof version;
+    if (!GetVersionExA(&version))
+        return TRUE;
+    if (version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS)
+        return version.dwMajorVersion > 4 || (version.dwMajorVersion == 4 && version.dwMinorVersion >= 10);
+    if (version.dwPlatformId == VER_PLATFORM_WIN32_NT)
+        return version.dwMajorVersion >= 5;
+    return TRUE;
+}
+
+static void ShowProgressWindow()
+{
+    progressWindow = CreateDialogParamA(instanceHandle, MAKEINTRESOURCEA(IDD_PROGRESS), NULL,
+                                        ProgressDialogProc, 0);
+    if (progressWindow == NULL) {
+        ShowWarning(NULL, "ｳｨﾝﾄﾞｳを表示できません｡");
+        return;
+    }
+    RECT window;
+    RECT workArea;
+    GetWindowRect(progressWindow, &window);
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &workArea, 0);
+    MoveWindow(progressWindow, workArea.left, workArea.top, window.right - window.left,
+               window.bottom - window.top, TRUE);
+    SetWindowTextA(progressWindow, GetInstallerCaption());
+    ShowWindow(progressWindow, SW_SHOW);
+    UpdateWindow(progressWindow);
+}
+
+static BOOL UserConfirmed()
+{
+    if (payloadHeader->messageOffset == 0)
+        return TRUE;
+    const char* message = (const char*)payloadHeader + payloadHeader->messageOffset;
+    return MessageBoxA(progressWindow, message, GetInstallerCaption(), MB_OKCANCEL) == IDOK;
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+{
+    instanceHandle = instance;
+    if (!OperatingSystemSupported()) {
+        ShowWarning(NULL, "このﾌﾟﾛｸﾞﾗﾑはWin98/2000以降のOSでのみ動作します｡");
+        return 1;
+    }
+    CoInitialize(NULL);
+
+    int code = LocatePayload();
+    if (code != PAYLOAD_OK) {
+        char text[kFormatBufferSize];
+        wsprintfA(text, "ｲﾝｽﾄｰﾙﾌﾟﾛｸﾞﾗﾑのﾌｧｲﾙが異常です(%d)｡ ﾀﾞｳﾝﾛｰﾄﾞし直してください｡", code);
+        ShowWarning(NULL, text);
+    } else {
+        ShowProgressWindow();
+        if (UserConfirmed())
+            RunInWorkFolder();
+        if (progressWindow != NULL)
+            DestroyWindow(progressWindow);
+    }
+    if (fileBuffer != NULL)
+        HeapFree(GetProcessHeap(), 0, fileBuffer);
+    return 0;
+}

@@ -1,0 +1,61 @@
+#include "driver/work_folder.h"
+
+#include "driver/paths.h"
+#include "driver/state.h"
+
+static const int kWorkFolderCandidates = 1000;
+
+static BOOL CreateWorkFolder(const char* tempPath, char* workFolder)
+{
+    for (int n = 0; n < kWorkFolderCandidates; ++n) {
+        char name[32];
+        wsprintfA(name, "%s%d", "RAREVURED", n);
+        if (!JoinPath(workFolder, tempPath, name))
+            return FALSE; // every longer number would not fit either
+        if (GetFileAttributesA(workFolder) == INVALID_FILE_ATTRIBUTES && CreateDirectoryA(workFolder, NULL))
+            return TRUE;
+    }
+    return FALSE;
+}
+
+// Files go; subfolders, and files that cannot be deleted, keep the folder.
+static void RemoveWorkFolder(const char* workFolder)
+{
+    char pattern[MAX_PATH];
+    if (JoinPath(pattern, workFolder, "*")) {
+        WIN32_FIND_DATAA entry;
+        ZeroMemory(&entry, sizeof entry);
+        HANDLE search = FindFirstFileA(pattern, &entry);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                char filePath[MAX_PATH];
+                if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                    JoinPath(filePath, workFolder, entry.cFileName))
+                    DeleteFileA(filePath);
+            } while (FindNextFileA(search, &entry));
+            FindClose(search);
+        }
+    }
+    RemoveDirectoryA(workFolder);
+}
+
+int RunInWorkFolder()
+{
+    char tempPath[MAX_PATH];
+    char workFolder[MAX_PATH];
+    DWORD length = GetTempPathA(MAX_PATH, tempPath);
+    // A failed or oversized answer leaves the buffer unfilled: no candidate can be formed.
+    BOOL haveTempPath = length != 0 && length < MAX_PATH;
+    if (!haveTempPath)
+        tempPath[0] = '\0';
+    if (!haveTempPath || !CreateWorkFolder(tempPath, workFolder)) {
+        char text[kFormatBufferSize];
+        wsprintfA(text, "作業ﾌｫﾙﾀﾞを %s の下に作れません｡", tempPath);
+        ShowWarning(progressWindow, text);
+        return 0;
+    }
+
+    int result = RunInnerInstaller(workFolder);
+    RemoveWorkFolder(workFolder);
+    return result;
+}

@@ -1,0 +1,9 @@
+#pragma once
+
+// Makes a fresh RAREVURED<n> under the temporary folder, runs the hand-off in
+// it and removes its files and itself. Returns the hand-off's result, or 0
+// when no work folder could be made.
+int RunInWorkFolder();
+
+// The hand-off inside the work folder; 1 when the installation was completed.
+int RunInnerInstaller(const char* workFolder);
