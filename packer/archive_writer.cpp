@@ -1,0 +1,118 @@
+#include "packer/archive_writer.h"
+
+#include <array>
+#include <cstring>
+
+#include "packer/pack_error.h"
+
+namespace {
+
+const size_t kLevel1HeaderBytes = 27; // besides the name
+const uint8_t kAttributeArchive = 0x20;
+const uint8_t kHeaderLevel = 1;
+const uint8_t kOsMsDos = 'M';
+// The installer reads the archive with signed 32-bit sizes and offsets.
+const size_t kMaxArchive = 0x7FFFFFFF;
+
+void PutLe16(uint8_t* p, uint32_t v)
+{
+    p[0] = (uint8_t)v;
+    p[1] = (uint8_t)(v >> 8);
+}
+
+void PutLe32(uint8_t* p, uint32_t v)
+{
+    PutLe16(p, v);
+    PutLe16(p + 2, v >> 16);
+}
+
+} // namespace
+
+uint16_t Crc16(const uint8_t* data, size_t size)
+{
+    static const std::array<uint16_t, 256> table = [] {
+        std::array<uint16_t, 256> t{};
+        for (uint32_t i = 0; i < 256; ++i) {
+            uint32_t v = i;
+            for (int k = 0; k < 8; ++k)
+                v = (v & 1) ? (v >> 1) ^ 0xA001 : v >> 1;
+            t[i] = (uint16_t)v;
+        }
+        return t;
+    }();
+    uint16_t crc = 0;
+    for (size_t i = 0; i < size; ++i)
+        crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+    return crc;
+}
+
+uint32_t DosDateTime(time_t t)
+{
+    const uint32_t earliest = (0u << 25 | 1u << 21 | 1u << 16);                   // 1980-01-01 00:00:00
+    const uint32_t latest = (127u << 25 | 12u << 21 | 31u << 16 | 23u << 11 | 59u << 5 | 29u); // 2107-12-31 23:59:58
+    struct tm local;
+    if (localtime_r(&t, &local) == nullptr)
+        return t < 0 ? earliest : latest;
+    int year = local.tm_year + 1900;
+    if (year < 1980)
+        return earliest;
+    if (year > 2107)
+        return latest;
+    return (uint32_t)(year - 1980) << 25 | (uint32_t)(local.tm_mon + 1) << 21 | (uint32_t)local.tm_mday << 16 |
+           (uint32_t)local.tm_hour << 11 | (uint32_t)local.tm_min << 5 | (uint32_t)(local.tm_sec / 2);
+}
+
+void ArchiveWriter::Add(const std::string& cp932Name, const uint8_t* data, size_t size, time_t modified,
+                        PackMethod method, const Lh5Progress& progress)
+{
+    if (cp932Name.empty())
+        throw PackError("a member name is empty");
+    if (cp932Name.size() > kMaxMemberName)
+        throw PackError("name is " + std::to_string(cp932Name.size()) + " bytes in CP932; the installer takes at most " +
+                        std::to_string(kMaxMemberName));
+    if (size > kLh5MaxInput)
+        throw PackError("file is 4 GiB or larger; an LHA member cannot hold it");
+
+    std::vector<uint8_t> packed;
+    bool compressed = method == PackMethod::Lh5 && EncodeLh5(data, size, size, &packed, progress);
+    const uint8_t* body = compressed ? packed.data() : data;
+    size_t bodySize = compressed ? packed.size() : size;
+
+    const size_t nameLength = cp932Name.size();
+    const size_t headerBytes = kLevel1HeaderBytes + nameLength;
+    if (archive_.size() + headerBytes + bodySize + 1 > kMaxArchive)
+        throw PackError("the archive would exceed 2 GiB, more than the installer can hold");
+
+    uint8_t header[kLevel1HeaderBytes + kMaxMemberName];
+    header[0] = (uint8_t)(headerBytes - 2);
+    memcpy(header + 2, compressed ? "-lh5-" : "-lh0-", 5);
+    PutLe32(header + 7, (uint32_t)bodySize);
+    PutLe32(header + 11, (uint32_t)size);
+    uint32_t stamp = DosDateTime(modified);
+    PutLe16(header + 15, stamp);       // time
+    PutLe16(header + 17, stamp >> 16); // date
+    header[19] = kAttributeArchive;
+    header[20] = kHeaderLevel;
+    header[21] = (uint8_t)nameLength;
+    memcpy(header + 22, cp932Name.data(), nameLength);
+    PutLe16(header + 22 + nameLength, Crc16(data, size));
+    header[24 + nameLength] = kOsMsDos;
+    PutLe16(header + 25 + nameLength, 0); // no extended header
+    uint8_t sum = 0;
+    for (size_t i = 2; i < headerBytes; ++i)
+        sum = (uint8_t)(sum + header[i]);
+    header[1] = sum;
+
+    archive_.insert(archive_.end(), header, header + headerBytes);
+    archive_.insert(archive_.end(), body, body + bodySize);
+    ++memberCount_;
+}
+
+std::vector<uint8_t> ArchiveWriter::Finish()
+{
+    std::vector<uint8_t> archive;
+    archive.swap(archive_);
+    archive.push_back(0);
+    memberCount_ = 0;
+    return archive;
+}

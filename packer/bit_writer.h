@@ -1,0 +1,60 @@
+// Appends bit fields to a byte vector, most significant bit first, as LHA
+// streams are read.
+#pragma once
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+class BitWriter {
+public:
+    explicit BitWriter(std::vector<uint8_t>& out) : out_(out), used_(out.size()) {}
+
+    // Makes room for the next `bytes` bytes, so that Put needs no test of its own.
+    void Reserve(size_t bytes)
+    {
+        if (out_.size() - used_ < bytes)
+            out_.resize(std::max(out_.size() * 2, used_ + bytes));
+    }
+
+    // The n low bits of value, n from 0 to 32; higher bits must be 0.
+    void Put(uint32_t value, int n)
+    {
+        pending_ = pending_ << n | value;
+        pendingBits_ += n;
+        if (pendingBits_ >= 32) {
+            pendingBits_ -= 32;
+            uint32_t word = (uint32_t)(pending_ >> pendingBits_);
+            uint8_t* p = out_.data() + used_;
+            p[0] = (uint8_t)(word >> 24);
+            p[1] = (uint8_t)(word >> 16);
+            p[2] = (uint8_t)(word >> 8);
+            p[3] = (uint8_t)word;
+            used_ += 4;
+        }
+    }
+
+    // Writes the bits still held, the last byte padded with zero bits, and
+    // trims the vector to the stream.
+    void Flush()
+    {
+        Reserve(8);
+        while (pendingBits_ >= 8) {
+            pendingBits_ -= 8;
+            out_[used_++] = (uint8_t)(pending_ >> pendingBits_);
+        }
+        if (pendingBits_ > 0)
+            out_[used_++] = (uint8_t)(pending_ << (8 - pendingBits_));
+        pendingBits_ = 0;
+        out_.resize(used_);
+    }
+
+    // Bytes the stream takes so far, counting a partly filled last byte.
+    size_t ByteCount() const { return used_ + (pendingBits_ + 7) / 8; }
+
+private:
+    std::vector<uint8_t>& out_;
+    size_t used_;
+    uint64_t pending_ = 0; // the low pendingBits_ bits are not yet written
+    int pendingBits_ = 0;
+};

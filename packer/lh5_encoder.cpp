@@ -1,0 +1,234 @@
+#include "packer/lh5_encoder.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "packer/bit_writer.h"
+#include "packer/lh5_block_writer.h"
+
+namespace {
+
+const int kHash4Bits = 15;
+const int kHash3Bits = 12;
+const uint32_t kNoPosition = 0xFFFFFFFFu;
+const uint32_t kWindowMask = kLh5WindowSize - 1;
+
+// Search effort: candidates looked at per position, fewer once the waiting
+// match is already good; a match this long ends the search at once, and a
+// waiting match this long is taken without looking one byte further.
+const uint32_t kMaxChain = 256;
+const uint32_t kGoodLength = 32;
+const uint32_t kNiceLength = 256;
+const uint32_t kMaxLazy = 128;
+// A 3-byte reference from further back costs more bits than three literals.
+const uint32_t kFarMinMatch = 4096;
+
+const size_t kBlockTokens = 16384;
+
+struct Match {
+    uint32_t length;
+    uint32_t distance;
+};
+
+uint32_t Load32(const uint8_t* p)
+{
+    uint32_t v;
+    memcpy(&v, p, 4);
+    return v;
+}
+
+uint32_t CommonLength(const uint8_t* a, const uint8_t* b, uint32_t max)
+{
+    uint32_t n = 0;
+    while (n + 8 <= max) {
+        uint64_t x, y;
+        memcpy(&x, a + n, 8);
+        memcpy(&y, b + n, 8);
+        if (x != y)
+            break;
+        n += 8;
+    }
+    while (n < max && a[n] == b[n])
+        ++n;
+    return n;
+}
+
+// Matches are found through chains of positions with the same 4-byte hash.
+// 3-byte matches, worth having only when near, come from a table that keeps the
+// latest position of each 3-byte hash. The chain links are distances, kept for
+// the last window's worth of positions; 0 ends a chain.
+class Matcher {
+public:
+    Matcher(const uint8_t* data, uint32_t size)
+        : data_(data), size_(size), head4_(1u << kHash4Bits, kNoPosition), head3_(1u << kHash3Bits, kNoPosition)
+    {
+    }
+
+    void Insert(uint32_t pos)
+    {
+        uint32_t left = size_ - pos;
+        if (left >= 4)
+            Link(pos, Hash4(pos));
+        if (left >= 3)
+            head3_[Hash3(pos)] = pos;
+    }
+
+    // Longest match at pos longer than `better` (length 0 when there is none),
+    // then inserts pos. Searching first keeps the link of the position one full
+    // window back, which pos's slot would overwrite.
+    Match FindAndInsert(uint32_t pos, uint32_t better, uint32_t chain)
+    {
+        Match best{0, 0};
+        uint32_t maxLength = std::min(kLh5MaxMatch, size_ - pos);
+        if (maxLength < kLh5MinMatch)
+            return best;
+        const uint8_t* here = data_ + pos;
+        uint32_t bestLength = std::max(better, kLh5MinMatch - 1);
+
+        uint32_t h3 = Hash3(pos);
+        uint32_t near = head3_[h3];
+        head3_[h3] = pos;
+        if (bestLength < kLh5MinMatch && near != kNoPosition && pos - near <= kFarMinMatch &&
+            memcmp(data_ + near, here, kLh5MinMatch) == 0) {
+            bestLength = CommonLength(data_ + near, here, maxLength);
+            best = Match{bestLength, pos - near};
+        }
+        if (maxLength < 4)
+            return best;
+
+        uint32_t h4 = Hash4(pos);
+        uint32_t oldest = pos > kLh5WindowSize ? pos - kLh5WindowSize : 0;
+        uint32_t cand = head4_[h4];
+        const uint32_t here4 = Load32(here);
+        while (cand != kNoPosition && cand >= oldest && bestLength < maxLength && chain-- > 0) {
+            const uint8_t* there = data_ + cand;
+            if (there[bestLength] == here[bestLength] && Load32(there) == here4) {
+                uint32_t length = CommonLength(there, here, maxLength);
+                if (length > bestLength) {
+                    bestLength = length;
+                    best = Match{length, pos - cand};
+                    if (length >= kNiceLength)
+                        break;
+                }
+            }
+            uint32_t step = prev_[cand & kWindowMask];
+            if (step == 0 || step > cand)
+                break;
+            cand -= step;
+        }
+        Link(pos, h4);
+        return best;
+    }
+
+private:
+    uint32_t Hash4(uint32_t pos) const { return (Load32(data_ + pos) * 2654435761u) >> (32 - kHash4Bits); }
+
+    uint32_t Hash3(uint32_t pos) const
+    {
+        const uint8_t* p = data_ + pos;
+        uint32_t v = (uint32_t)p[0] << 16 | (uint32_t)p[1] << 8 | p[2];
+        return (v * 2654435761u) >> (32 - kHash3Bits);
+    }
+
+    void Link(uint32_t pos, uint32_t h4)
+    {
+        uint32_t last = head4_[h4];
+        prev_[pos & kWindowMask] = (uint16_t)(last != kNoPosition && pos - last <= kLh5WindowSize ? pos - last : 0);
+        head4_[h4] = pos;
+    }
+
+    const uint8_t* data_;
+    uint32_t size_;
+    std::vector<uint32_t> head4_;
+    std::vector<uint32_t> head3_;
+    uint16_t prev_[kLh5WindowSize];
+};
+
+// Collects tokens and writes them a block at a time.
+class TokenSink {
+public:
+    TokenSink(std::vector<uint8_t>& packed, size_t sizeLimit, const Lh5Progress& progress)
+        : bits_(packed), sizeLimit_(sizeLimit), progress_(progress)
+    {
+        tokens_.reserve(kBlockTokens);
+    }
+
+    // False once the stream has reached the size limit.
+    bool Add(Lh5Token token, size_t inputDone)
+    {
+        tokens_.push_back(token);
+        if (tokens_.size() < kBlockTokens)
+            return true;
+        return WriteBlock(inputDone);
+    }
+
+    bool Finish(size_t inputDone)
+    {
+        if (!tokens_.empty() && !WriteBlock(inputDone))
+            return false;
+        bits_.Flush();
+        return bits_.ByteCount() < sizeLimit_;
+    }
+
+private:
+    bool WriteBlock(size_t inputDone)
+    {
+        WriteLh5Block(tokens_.data(), tokens_.size(), bits_);
+        tokens_.clear();
+        if (progress_)
+            progress_(inputDone);
+        return bits_.ByteCount() < sizeLimit_;
+    }
+
+    BitWriter bits_;
+    size_t sizeLimit_;
+    const Lh5Progress& progress_;
+    std::vector<Lh5Token> tokens_;
+};
+
+} // namespace
+
+bool EncodeLh5(const uint8_t* data, size_t size, size_t sizeLimit, std::vector<uint8_t>* packed,
+               const Lh5Progress& progress)
+{
+    packed->clear();
+    if (size > kLh5MaxInput)
+        return false;
+    const uint32_t end = (uint32_t)size;
+    Matcher matcher(data, end);
+    TokenSink sink(*packed, sizeLimit, progress);
+
+    // Lazy matching: the match found at pos - 1 waits until pos shows no longer one.
+    bool pending = false;
+    Match waiting{0, 0};
+    uint32_t pos = 0;
+    while (pos < end) {
+        Match found{0, 0};
+        if (pending && waiting.length >= kMaxLazy) {
+            matcher.Insert(pos);
+        } else {
+            uint32_t chain = pending && waiting.length >= kGoodLength ? kMaxChain / 4 : kMaxChain;
+            found = matcher.FindAndInsert(pos, pending ? waiting.length : 0, chain);
+        }
+
+        if (pending && waiting.length >= kLh5MinMatch && found.length <= waiting.length) {
+            uint32_t next = pos - 1 + waiting.length;
+            for (uint32_t q = pos + 1; q < next; ++q)
+                matcher.Insert(q);
+            if (!sink.Add(Lh5Reference(waiting.length, waiting.distance), next))
+                return false;
+            pending = false;
+            pos = next;
+            continue;
+        }
+        if (pending && !sink.Add(Lh5Literal(data[pos - 1]), pos))
+            return false;
+        waiting = found;
+        pending = true;
+        ++pos;
+    }
+    // The last byte has no room for a match behind it.
+    if (pending && !sink.Add(Lh5Literal(data[end - 1]), end))
+        return false;
+    return sink.Finish(end);
+}
