@@ -1,0 +1,208 @@
+#include <string.h>
+
+#include "extract/extract_state.h"
+
+ExtractState extractState;
+
+static const MemberSink* chosenSink;
+
+static const MemberSink* PlatformSink()
+{
+#ifdef _WIN32
+    return &windowsMemberSink;
+#else
+    return &posixMemberSink;
+#endif
+}
+
+void SetMemberSink(const MemberSink* sink)
+{
+    chosenSink = sink;
+}
+
+int AbortExtraction(int code, ExtractFailure reason)
+{
+    ExtractState& s = extractState;
+    if (s.outFile != kNoMemberFile) {
+        s.sink->close(s.outFile);
+        s.outFile = kNoMemberFile;
+    }
+    s.failure = reason;
+    return code;
+}
+
+void ReadArchiveBytes(unsigned char* destination, uint32_t count)
+{
+    ExtractState& s = extractState;
+    if (count > s.archiveRemaining)
+        count = s.archiveRemaining;
+    memcpy(destination, s.archivePos, count);
+    s.archivePos += count;
+    s.archiveRemaining -= count;
+}
+
+const unsigned char* SkipArchiveBytes(uint32_t count, uint32_t* skipped)
+{
+    ExtractState& s = extractState;
+    const unsigned char* start = s.archivePos;
+    if (count > s.archiveRemaining)
+        count = s.archiveRemaining;
+    s.archivePos += count;
+    s.archiveRemaining -= count;
+    *skipped = count;
+    return start;
+}
+
+// Level-1 headers may be followed by extended headers, each ending in the size
+// of the next one. They are stepped over unread; *length is their total size.
+static int SkipExtendedHeaders(uint32_t* length)
+{
+    ExtractState& s = extractState;
+    *length = 0;
+    unsigned char* h = s.header;
+    if (h[kHeaderLevel] != 1)
+        return 0;
+    uint32_t next = LoadLe16(h + h[0]);
+    while (next != 0) {
+        // The smallest extended header is its type byte and the next size.
+        if (next < 3)
+            return AbortExtraction(kExtractDataError, FAILURE_EXTENDED_HEADER);
+        uint32_t skipped;
+        const unsigned char* start = SkipArchiveBytes(next, &skipped);
+        if (skipped < next)
+            return AbortExtraction(kExtractDataError, FAILURE_EXTENDED_HEADER);
+        *length += next;
+        next = LoadLe16(start + next - 2);
+    }
+    return 0;
+}
+
+// Reads and checks one header into s.header. Returns 0 with *end set at the
+// end mark, 0 with the member's method and data length, or a failure code.
+static int ReadMemberHeader(bool* end, MemberMethod* method, uint32_t* dataLength)
+{
+    ExtractState& s = extractState;
+    unsigned char* h = s.header;
+    // A missing size byte counts as the end mark.
+    h[0] = 0;
+    ReadArchiveBytes(h, 1);
+    *end = h[0] == 0;
+    if (*end)
+        return 0;
+    ++s.headersRead;
+    if (h[0] > kMaxHeaderSize)
+        return AbortExtraction(kExtractDataError, FAILURE_HEADER_TOO_LARGE);
+    // A header cut short by the archive's end keeps an earlier header's bytes.
+    ReadArchiveBytes(h + 1, h[0] + 1u);
+
+    if (!HeaderChecksumMatches(h))
+        return AbortExtraction(kExtractDataError, FAILURE_HEADER_CHECKSUM);
+    *method = ClassifyMethod(h);
+    if (*method == METHOD_REFUSED)
+        return AbortExtraction(kExtractDataError, FAILURE_METHOD);
+
+    unsigned nameLength = h[kHeaderNameLength];
+    if (nameLength > kMaxNameLength)
+        return AbortExtraction(kExtractDataError, FAILURE_NAME_TOO_LONG);
+    // Zeroing the CRC field terminates the name in place.
+    s.expectedCrc = LoadLe16(h + kHeaderName + nameLength);
+    h[kHeaderName + nameLength] = 0;
+    h[kHeaderName + nameLength + 1] = 0;
+
+    uint32_t extendedLength;
+    int code = SkipExtendedHeaders(&extendedLength);
+    if (code != 0)
+        return code;
+    if (*method == METHOD_STORED) {
+        *dataLength = LoadLe32(h + kHeaderOriginalSize);
+    } else {
+        uint32_t packedSize = LoadLe32(h + kHeaderPackedSize);
+        if (packedSize < extendedLength)
+            return AbortExtraction(kExtractDataError, FAILURE_EXTENDED_HEADER);
+        *dataLength = packedSize - extendedLength;
+    }
+
+    if (!IsSafeMemberName((const char*)h + kHeaderName))
+        return AbortExtraction(kExtractDataError, FAILURE_UNSAFE_NAME);
+    return 0;
+}
+
+static int ExtractMember(MemberMethod method, uint32_t dataLength)
+{
+    ExtractState& s = extractState;
+    ++s.membersBegun;
+    int code = CreateMemberFile((const char*)s.header + kHeaderName);
+    if (code != 0)
+        return code;
+    s.crc = 0;
+
+    uint32_t skipped;
+    s.memberData = SkipArchiveBytes(dataLength, &skipped);
+    // The file just created stays behind, empty.
+    if (skipped < dataLength)
+        return AbortExtraction(kExtractDataError, FAILURE_DATA_TRUNCATED);
+    code = method == METHOD_STORED ? CopyStoredMember() : DecodeLh5Member();
+    if (code != 0)
+        return code;
+
+    SetMemberFileTime(s.outFile, LoadLe16(s.header + kHeaderDosDate), LoadLe16(s.header + kHeaderDosTime));
+    CloseMemberFile(s.outFile);
+    s.outFile = kNoMemberFile;
+    if (s.crc != s.expectedCrc) {
+        s.failedCrc = s.crc;
+        return AbortExtraction(kExtractDataError, FAILURE_CRC_MISMATCH);
+    }
+    return 0;
+}
+
+int ExtractArchive(const char* destFolder, const unsigned char* archive, uint32_t archiveSize)
+{
+    ExtractState& s = extractState;
+    s.sink = chosenSink != nullptr ? chosenSink : PlatformSink();
+    // A folder too long to hold even a one-byte name fails each member's
+    // creation; an archive without members still succeeds.
+    size_t folderLength = strlen(destFolder);
+    s.prefixLength = folderLength < kPathCapacity - 1 ? (uint32_t)folderLength + 1 : kPathCapacity;
+    if (s.prefixLength < kPathCapacity) {
+        memcpy(s.path, destFolder, folderLength);
+        s.path[folderLength] = '\\';
+        s.path[folderLength + 1] = '\0';
+    }
+    s.archivePos = archive;
+    s.archiveRemaining = archiveSize;
+    s.archiveEnd = archive + archiveSize;
+    s.membersBegun = 0;
+    s.outFile = kNoMemberFile;
+    s.headersRead = 0;
+    s.failure = FAILURE_NONE;
+    BuildCrcTable();
+
+    for (;;) {
+        bool end = false;
+        MemberMethod method = METHOD_REFUSED;
+        uint32_t dataLength = 0;
+        int code = ReadMemberHeader(&end, &method, &dataLength);
+        if (code != 0)
+            return code;
+        if (end)
+            return (int)s.membersBegun;
+        code = ExtractMember(method, dataLength);
+        if (code != 0)
+            return code;
+    }
+}
+
+ExtractFailureInfo GetExtractFailure()
+{
+    const ExtractState& s = extractState;
+    ExtractFailureInfo info;
+    info.reason = s.failure;
+    info.memberNumber = s.headersRead;
+    // The name stands terminated only once its header passed the name test.
+    bool named = s.failure != FAILURE_HEADER_TOO_LARGE && s.failure != FAILURE_HEADER_CHECKSUM &&
+                 s.failure != FAILURE_METHOD && s.failure != FAILURE_NAME_TOO_LONG;
+    info.memberName = named && s.headersRead != 0 ? (const char*)s.header + kHeaderName : "";
+    info.expectedCrc = s.expectedCrc;
+    info.actualCrc = s.failedCrc;
+    return info;
+}

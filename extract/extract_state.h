@@ -1,0 +1,79 @@
+// The engine's one static state record and the routines its files share.
+// Internal to extract/: callers use extract.h.
+#pragma once
+#include <stdint.h>
+
+#include "extract/extract.h"
+#include "extract/member_header.h"
+
+const uint32_t kWindowSize = 262144;
+const uint32_t kPathCapacity = 260; // MAX_PATH
+
+const unsigned kCharSymbols = 510;    // 256 literals and lengths 3 to 256
+const unsigned kPtSymbols = 19;       // the code-length code; the position code uses 14 of them
+const unsigned kPositionSymbols = 14;
+const unsigned kCharTableBits = 12;
+const unsigned kPtTableBits = 8;
+// Every tree node a table build creates, numbered from the code's symbol count
+// up; the char/length code needs fewer than 510 nodes of its own.
+const unsigned kTreeNodes = 2 * kCharSymbols;
+
+struct ExtractState {
+    // The lh5 dictionary and at the same time the output buffer of a member.
+    unsigned char window[kWindowSize];
+    unsigned char* writePos;
+
+    // lh5 decoder. The reader keeps up to 64 bits of the stream in bitBuf, the
+    // first in the top bit; the bits below the bitCount valid ones are zero or
+    // already the stream's next bits.
+    uint64_t bitBuf;
+    unsigned bitCount;
+    uint8_t ptLen[kPtSymbols];
+    uint8_t cLen[kCharSymbols];
+    // Table and tree entries hold a symbol with its code length, or a node
+    // (see lh5_decoder.cpp).
+    uint16_t ptTable[1 << kPtTableBits];
+    uint16_t cTable[1 << kCharTableBits];
+    uint16_t oneChild[kTreeNodes];
+    uint16_t zeroChild[kTreeNodes];
+    uint16_t blockSize; // symbols of the block still to come after the current one
+
+    uint16_t crc;
+    uint16_t expectedCrc;
+    MemberFile outFile;
+    const unsigned char* memberData;
+    uint32_t prefixLength;
+    unsigned char header[kHeaderCapacity]; // its original-size field is the decoder's remainingOut
+    // Row 0 is the CRC-16/ARC byte table; rows 1 to 7 let UpdateCrc16 take 8 bytes a step.
+    uint16_t crcTable[8][256];
+    char path[kPathCapacity];
+    uint32_t membersBegun;
+    const unsigned char* archivePos;
+    uint32_t archiveRemaining;
+    const unsigned char* archiveEnd; // the decoder reads zero bytes from here on
+
+    const MemberSink* sink;
+    uint32_t headersRead;
+    ExtractFailure failure;
+    uint16_t failedCrc;
+};
+
+extern ExtractState extractState;
+
+// Closes the open member file, if any, notes why, and gives code back for the
+// caller to return: every routine that can fail returns 0 or such a code.
+int AbortExtraction(int code, ExtractFailure reason);
+
+void ReadArchiveBytes(unsigned char* destination, uint32_t count);
+// Returns where the skipped bytes begin; *skipped is how many there were.
+const unsigned char* SkipArchiveBytes(uint32_t count, uint32_t* skipped);
+
+void BuildCrcTable();
+void UpdateCrc16(const unsigned char* bytes, uint32_t count);
+int CreateMemberFile(const char* name);
+int FlushWindow();
+int CopyStoredMember();
+void SetMemberFileTime(MemberFile file, uint16_t dosDate, uint16_t dosTime);
+void CloseMemberFile(MemberFile file);
+
+int DecodeLh5Member();

@@ -1,0 +1,377 @@
+// The -lh5- (and -lh4-) decoder. The stream is read from memberData on to the
+// archive's end and as zero bytes beyond it, so the output of a stream depends
+// only on its bits; it keeps no count of the member's packed bytes.
+#include <string.h>
+
+#include "extract/extract_state.h"
+
+// Table and tree entries: a leaf holds a symbol in bits 0-8 and the length of
+// its code in bits 9-13, so one look-up gives both; kNode marks a tree node.
+// Patterns no code covers hold symbol 0 with symbol 0's length.
+static const uint16_t kNode = 0x8000;
+
+static inline uint16_t Leaf(unsigned symbol, unsigned length)
+{
+    return (uint16_t)(symbol | length << 9);
+}
+
+static inline unsigned LeafSymbol(uint16_t entry)
+{
+    return entry & 0x1FF;
+}
+
+static inline unsigned LeafLength(uint16_t entry)
+{
+    return entry >> 9;
+}
+
+static inline uint64_t LoadBe64(const unsigned char* p)
+{
+    uint64_t value;
+    memcpy(&value, p, 8);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    return value;
+#else
+    return __builtin_bswap64(value);
+#endif
+}
+
+// Brings bitCount to at least 56. The fast path loads 8 bytes and counts only
+// the whole ones; the bits it leaves below bitCount are those of the next byte,
+// which the following load puts in the same place again.
+static inline void Refill(uint64_t& bitBuf, unsigned& bitCount, const unsigned char*& in,
+                          const unsigned char* end)
+{
+    if (end - in >= 8) {
+        bitBuf |= LoadBe64(in) >> bitCount;
+        in += (63 - bitCount) >> 3;
+        bitCount |= 56;
+        return;
+    }
+    for (; bitCount <= 56; bitCount += 8) {
+        if (in < end)
+            bitBuf |= (uint64_t)*in++ << (56 - bitCount);
+    }
+}
+
+static unsigned GetBits(unsigned count)
+{
+    ExtractState& s = extractState;
+    Refill(s.bitBuf, s.bitCount, s.memberData, s.archiveEnd);
+    unsigned value = (unsigned)(s.bitBuf >> (64 - count));
+    s.bitBuf <<= count;
+    s.bitCount -= count;
+    return value;
+}
+
+static void FillBits(unsigned count)
+{
+    ExtractState& s = extractState;
+    Refill(s.bitBuf, s.bitCount, s.memberData, s.archiveEnd);
+    s.bitBuf <<= count;
+    s.bitCount -= count;
+}
+
+// Follows the tree below a table entry by the stream bits after the table
+// index; bit is the first of them. A code of at most 16 bits ends the walk
+// inside the 16 bits that the table and the tree look at.
+static inline uint16_t WalkTree(uint16_t entry, uint64_t bits, uint64_t bit)
+{
+    const ExtractState& s = extractState;
+    while (entry & kNode) {
+        unsigned node = entry & ~kNode;
+        entry = bits & bit ? s.oneChild[node] : s.zeroChild[node];
+        bit >>= 1;
+    }
+    return entry;
+}
+
+// Canonical codes from a length list: shorter codes first, equal lengths in
+// symbol order. An over-full list keeps the codes up to the one that fills the
+// code space; an incomplete one leaves symbol 0 in the patterns it misses.
+// Lengths of 0 and above 16 give no code.
+static void BuildTable(unsigned symbols, const uint8_t* lengths, unsigned tableBits, uint16_t* table)
+{
+    ExtractState& s = extractState;
+    const uint16_t unassigned = Leaf(0, lengths[0]);
+    for (unsigned i = 0; i < 1u << tableBits; ++i)
+        table[i] = unassigned;
+
+    unsigned nextNode = symbols;
+    uint32_t code = 0; // the current code at the top of 16 bits
+    for (unsigned length = 1; length <= 16; ++length) {
+        const uint32_t weight = 0x10000u >> length;
+        for (unsigned symbol = 0; symbol < symbols; ++symbol) {
+            if (lengths[symbol] != length)
+                continue;
+            const uint16_t leaf = Leaf(symbol, length);
+            if (length <= tableBits) {
+                uint16_t* entry = table + (code >> (16 - tableBits));
+                for (unsigned i = 0; i < 1u << (tableBits - length); ++i)
+                    entry[i] = leaf;
+            } else {
+                uint16_t* slot = table + (code >> (16 - tableBits));
+                for (int bit = 15 - (int)tableBits; bit >= 16 - (int)length; --bit) {
+                    if (!(*slot & kNode)) {
+                        s.oneChild[nextNode] = unassigned;
+                        s.zeroChild[nextNode] = unassigned;
+                        *slot = (uint16_t)(kNode | nextNode++);
+                    }
+                    unsigned node = *slot & ~kNode;
+                    slot = code >> bit & 1 ? &s.oneChild[node] : &s.zeroChild[node];
+                }
+                *slot = leaf;
+            }
+            code += weight;
+            if (code == 0x10000)
+                return;
+        }
+    }
+}
+
+static const unsigned kNoSpecialIndex = ~0u;
+
+// The code-length code has a 2-bit zero run after its third length (special
+// index 3); the position code has none.
+static int ReadPtLengths(unsigned symbols, unsigned countBits, unsigned specialIndex)
+{
+    ExtractState& s = extractState;
+    unsigned count = GetBits(countBits);
+    if (count > symbols)
+        return AbortExtraction(kExtractDataError, FAILURE_BAD_CODE_COUNT);
+    if (count == 0) {
+        memset(s.ptLen, 0, symbols);
+        unsigned symbol = GetBits(countBits);
+        if (symbol >= symbols)
+            return AbortExtraction(kExtractDataError, FAILURE_BAD_SINGLE_CODE);
+        for (unsigned i = 0; i < 1u << kPtTableBits; ++i)
+            s.ptTable[i] = Leaf(symbol, 0);
+        return 0;
+    }
+
+    unsigned i = 0;
+    while (i < count) {
+        unsigned length = GetBits(3);
+        if (length == 7) {
+            // Each 1 bit adds one; a 0 ends the run, and after 16 ones the next bit goes too.
+            unsigned top = (unsigned)(s.bitBuf >> 48);
+            unsigned ones = 0;
+            while (ones < 16 && (top & 0x8000u >> ones))
+                ++ones;
+            FillBits(ones + 1);
+            length += ones;
+        }
+        s.ptLen[i++] = (uint8_t)length;
+        if (i == specialIndex) {
+            for (unsigned zeros = GetBits(2); zeros > 0; --zeros)
+                s.ptLen[i++] = 0;
+        }
+    }
+    for (; i < symbols; ++i)
+        s.ptLen[i] = 0;
+    BuildTable(symbols, s.ptLen, kPtTableBits, s.ptTable);
+    return 0;
+}
+
+static int ReadCharLengths()
+{
+    ExtractState& s = extractState;
+    unsigned count = GetBits(9);
+    if (count > kCharSymbols)
+        return AbortExtraction(kExtractDataError, FAILURE_BAD_CODE_COUNT);
+    if (count == 0) {
+        memset(s.cLen, 0, sizeof s.cLen);
+        unsigned symbol = GetBits(9);
+        if (symbol >= kCharSymbols)
+            return AbortExtraction(kExtractDataError, FAILURE_BAD_SINGLE_CODE);
+        for (unsigned i = 0; i < 1u << kCharTableBits; ++i)
+            s.cTable[i] = Leaf(symbol, 0);
+        return 0;
+    }
+
+    unsigned i = 0;
+    while (i < count) {
+        Refill(s.bitBuf, s.bitCount, s.memberData, s.archiveEnd);
+        uint16_t entry = s.ptTable[s.bitBuf >> (64 - kPtTableBits)];
+        entry = WalkTree(entry, s.bitBuf, (uint64_t)1 << (63 - kPtTableBits));
+        FillBits(LeafLength(entry));
+        unsigned symbol = LeafSymbol(entry);
+        if (symbol <= 2) {
+            unsigned zeros = symbol == 0 ? 1 : symbol == 1 ? GetBits(4) + 3 : GetBits(9) + 20;
+            // A run past the last length stops there.
+            for (; zeros > 0 && i < kCharSymbols; --zeros)
+                s.cLen[i++] = 0;
+        } else {
+            s.cLen[i++] = (uint8_t)(symbol - 2);
+        }
+    }
+    for (; i < kCharSymbols; ++i)
+        s.cLen[i] = 0;
+    BuildTable(kCharSymbols, s.cLen, kCharTableBits, s.cTable);
+    return 0;
+}
+
+// The block's symbol count less one; a count of 0 gives 65,536 symbols.
+static int ReadBlockHeader()
+{
+    ExtractState& s = extractState;
+    s.blockSize = (uint16_t)(GetBits(16) - 1);
+    int code = ReadPtLengths(kPtSymbols, 5, 3);
+    if (code == 0)
+        code = ReadCharLengths();
+    if (code == 0)
+        code = ReadPtLengths(kPositionSymbols, 4, kNoSpecialIndex);
+    return code;
+}
+
+// A reference whose source starts before the window or that meets the
+// window's end: byte by byte, wrapping the source and flushing the output.
+static int CopyAcrossWindowEdge(unsigned char*& out, unsigned distance, unsigned length)
+{
+    ExtractState& s = extractState;
+    unsigned char* const windowEnd = s.window + kWindowSize;
+    uint32_t at = (uint32_t)(out - s.window);
+    const unsigned char* from = s.window + (at >= distance ? at - distance : at + kWindowSize - distance);
+    for (; length > 0; --length) {
+        *out++ = *from++;
+        if (out == windowEnd) {
+            s.writePos = out;
+            int code = FlushWindow();
+            if (code != 0)
+                return code;
+            out = s.window;
+        }
+        if (from == windowEnd)
+            from = s.window;
+    }
+    return 0;
+}
+
+// A reference inside the window: each byte is read after the one before it is
+// stored, so a short distance repeats the bytes it has just produced.
+static inline void CopyInsideWindow(unsigned char* out, unsigned distance, unsigned length)
+{
+    const unsigned char* from = out - distance;
+    if (distance >= 8 && length >= 8) {
+        // 8-byte steps never read what they write; the last step may write
+        // again what the one before wrote, with the same bytes.
+        unsigned done = 0;
+        for (; done + 8 <= length; done += 8)
+            memcpy(out + done, from + done, 8);
+        memcpy(out + length - 8, from + length - 8, 8);
+    } else if (distance == 1) {
+        memset(out, out[-1], length);
+    } else {
+        for (unsigned i = 0; i < length; ++i)
+            out[i] = from[i];
+    }
+}
+
+// The symbol loop, with the reader and the output position in locals.
+// *remaining is the original size counted down by each symbol's bytes.
+static int DecodeSymbols(uint32_t* remaining)
+{
+    ExtractState& s = extractState;
+    uint64_t bitBuf = s.bitBuf;
+    unsigned bitCount = s.bitCount;
+    const unsigned char* in = s.memberData;
+    const unsigned char* const end = s.archiveEnd;
+    unsigned char* out = s.writePos;
+    unsigned char* const windowEnd = s.window + kWindowSize;
+    unsigned blockSize = s.blockSize;
+    uint32_t left = *remaining;
+    int code = 0;
+
+    while (left > 0) {
+        if (blockSize == 0) {
+            s.bitBuf = bitBuf;
+            s.bitCount = bitCount;
+            s.memberData = in;
+            code = ReadBlockHeader();
+            bitBuf = s.bitBuf;
+            bitCount = s.bitCount;
+            in = s.memberData;
+            blockSize = s.blockSize;
+            if (code != 0)
+                break;
+        } else {
+            --blockSize;
+        }
+
+        // 56 bits cover the longest symbol: a 16-bit char code, a position
+        // code of up to 23 bits and 12 extra bits.
+        Refill(bitBuf, bitCount, in, end);
+        uint16_t entry = s.cTable[bitBuf >> (64 - kCharTableBits)];
+        if (entry & kNode)
+            entry = WalkTree(entry, bitBuf, (uint64_t)1 << (63 - kCharTableBits));
+        unsigned used = LeafLength(entry);
+        bitBuf <<= used;
+        bitCount -= used;
+        unsigned symbol = LeafSymbol(entry);
+
+        if (symbol < 256) {
+            *out++ = (unsigned char)symbol;
+            --left;
+            if (out == windowEnd) {
+                s.writePos = out;
+                code = FlushWindow();
+                if (code != 0)
+                    break;
+                out = s.window;
+            }
+            continue;
+        }
+
+        unsigned length = symbol - 253;
+        entry = s.ptTable[bitBuf >> (64 - kPtTableBits)];
+        if (entry & kNode)
+            entry = WalkTree(entry, bitBuf, (uint64_t)1 << (63 - kPtTableBits));
+        used = LeafLength(entry);
+        bitBuf <<= used;
+        bitCount -= used;
+        unsigned distance = LeafSymbol(entry);
+        if (distance >= 2) {
+            unsigned extraBits = distance - 1;
+            distance = (1u << extraBits) + (unsigned)(bitBuf >> (64 - extraBits));
+            bitBuf <<= extraBits;
+            bitCount -= extraBits;
+        }
+        distance += 1;
+
+        if (distance <= (uint32_t)(out - s.window) && length < (uint32_t)(windowEnd - out)) {
+            CopyInsideWindow(out, distance, length);
+            out += length;
+        } else {
+            code = CopyAcrossWindowEdge(out, distance, length);
+            if (code != 0)
+                break;
+        }
+        // A reference may carry the member past its size; it is written whole.
+        left = length < left ? left - length : 0;
+    }
+
+    s.bitBuf = bitBuf;
+    s.bitCount = bitCount;
+    s.memberData = in;
+    s.blockSize = (uint16_t)blockSize;
+    s.writePos = out;
+    *remaining = left;
+    return code;
+}
+
+int DecodeLh5Member()
+{
+    ExtractState& s = extractState;
+    s.blockSize = 0;
+    s.bitBuf = 0;
+    s.bitCount = 0;
+    s.writePos = s.window;
+    unsigned char* remainingOut = s.header + kHeaderOriginalSize;
+    uint32_t remaining = LoadLe32(remainingOut);
+    int code = DecodeSymbols(&remaining);
+    for (int i = 0; i < 4; ++i)
+        remainingOut[i] = (unsigned char)(remaining >> 8 * i);
+    if (code != 0)
+        return code;
+    return FlushWindow();
+}

@@ -1,0 +1,28 @@
+// The one seam of the extraction engine: where member files are created,
+// written, stamped and closed. The installer writes Win32 files; the packer
+// writes POSIX files or only counts bytes; tests and fuzzers keep them in memory.
+#pragma once
+#include <stdint.h>
+
+// A Win32 HANDLE, a POSIX descriptor or a memory file's index.
+typedef intptr_t MemberFile;
+const MemberFile kNoMemberFile = -1; // the value of INVALID_HANDLE_VALUE
+
+struct MemberSink {
+    // Creates the file path, replacing an existing one; the member name starts
+    // at path + nameOffset (after the folder and its backslash).
+    MemberFile (*create)(const char* path, uint32_t nameOffset);
+    // One write; returns the bytes written, 0 when it fails outright.
+    uint32_t (*write)(MemberFile file, const unsigned char* bytes, uint32_t count);
+    // MS-DOS date and time in local time; a time that cannot be converted is left unset.
+    void (*setTime)(MemberFile file, uint16_t dosDate, uint16_t dosTime);
+    void (*close)(MemberFile file);
+};
+
+#ifdef _WIN32
+extern const MemberSink windowsMemberSink;
+#else
+extern const MemberSink posixMemberSink;
+// errno of the POSIX sink's last failed create or write.
+int PosixSinkLastError();
+#endif

@@ -1,0 +1,38 @@
+// Member files of the installer: the Win32 calls, with their results judged
+// only where the engine acts on them.
+#include <windows.h>
+
+#include "extract/member_sink.h"
+
+static MemberFile WindowsCreate(const char* path, uint32_t)
+{
+    // A read-only file of that name would refuse to be replaced.
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    return (MemberFile)file;
+}
+
+static uint32_t WindowsWrite(MemberFile file, const unsigned char* bytes, uint32_t count)
+{
+    DWORD written = 0;
+    WriteFile((HANDLE)file, bytes, count, &written, NULL);
+    return written;
+}
+
+// A date or time that does not convert leaves the file's own times.
+static void WindowsSetTime(MemberFile file, uint16_t dosDate, uint16_t dosTime)
+{
+    FILETIME local, utc;
+    if (!DosDateTimeToFileTime(dosDate, dosTime, &local) || !LocalFileTimeToFileTime(&local, &utc))
+        return;
+    SetFileTime((HANDLE)file, &utc, &utc, &utc);
+}
+
+static void WindowsClose(MemberFile file)
+{
+    CloseHandle((HANDLE)file);
+}
+
+const MemberSink windowsMemberSink = {WindowsCreate, WindowsWrite, WindowsSetTime, WindowsClose};

@@ -1,0 +1,33 @@
+// What the subcommands share: messages, names shown in UTF-8, and loading FILE.
+#pragma once
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "extract/extract.h"
+
+// "morlu-pack: " and the formatted text on standard error; returns code.
+int Complain(int code, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+// A usage error of one command: the message and the command's usage line.
+int UsageError(const char* command, const char* arguments, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+
+// Code page 932 bytes as UTF-8; bytes that do not convert are shown as \xNN.
+std::string DisplayName(const char* cp932, size_t length);
+std::string DisplayName(const char* cp932);
+
+// The words for why an extraction stopped.
+const char* DescribeFailure(ExtractFailure reason);
+
+struct LoadedArchive {
+    std::vector<unsigned char> file;
+    const unsigned char* archive = nullptr;
+    uint32_t size = 0;
+};
+
+// Reads path and finds the archive: inside the payload container when the
+// container scan finds one, else the whole file. Returns an exit code, having
+// told the user what went wrong.
+int LoadArchive(const char* path, LoadedArchive* loaded);
