@@ -4,7 +4,6 @@
 #include "driver/payload_locator.h"
 #include "driver/state.h"
 #include "driver/work_folder.h"
-#include "resources/resource_ids.h"
 #include "ui/progress_window.h"
 
 // Windows 98 (4.10) in the 9x line, Windows 2000 (5.0) in the NT line.
@@ -20,25 +19,6 @@ static BOOL OperatingSystemSupported()
     if (version.dwPlatformId == VER_PLATFORM_WIN32_NT)
         return version.dwMajorVersion >= 5;
     return TRUE;
-}
-
-static void ShowProgressWindow()
-{
-    progressWindow = CreateDialogParamA(instanceHandle, MAKEINTRESOURCEA(IDD_PROGRESS), NULL,
-                                        ProgressDialogProc, 0);
-    if (progressWindow == NULL) {
-        ShowWarning(NULL, "ｳｨﾝﾄﾞｳを表示できません｡");
-        return;
-    }
-    RECT window;
-    RECT workArea;
-    GetWindowRect(progressWindow, &window);
-    SystemParametersInfoA(SPI_GETWORKAREA, 0, &workArea, 0);
-    MoveWindow(progressWindow, workArea.left, workArea.top, window.right - window.left,
-               window.bottom - window.top, TRUE);
-    SetWindowTextA(progressWindow, GetInstallerCaption());
-    ShowWindow(progressWindow, SW_SHOW);
-    UpdateWindow(progressWindow);
 }
 
 static BOOL UserConfirmed()

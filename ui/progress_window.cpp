@@ -1,5 +1,6 @@
 #include "ui/progress_window.h"
 
+#include "driver/paths.h"
 #include "driver/state.h"
 #include "resources/resource_ids.h"
 
@@ -60,4 +61,24 @@ void SetProgressStep(int step)
         InvalidateRect(progressWindow, NULL, FALSE);
         UpdateWindow(progressWindow);
     }
+}
+
+void ShowProgressWindow()
+{
+    progressWindow = CreateDialogParamA(instanceHandle, MAKEINTRESOURCEA(IDD_PROGRESS), NULL,
+                                        ProgressDialogProc, 0);
+    if (progressWindow == NULL) {
+        ShowWarning(NULL, "ｳｨﾝﾄﾞｳを表示できません｡");
+        return;
+    }
+    // Top-left of the work area, not centred: it stays out of the way of the dialogs.
+    RECT window;
+    RECT workArea;
+    GetWindowRect(progressWindow, &window);
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &workArea, 0);
+    MoveWindow(progressWindow, workArea.left, workArea.top, window.right - window.left,
+               window.bottom - window.top, TRUE);
+    SetWindowTextA(progressWindow, GetInstallerCaption());
+    ShowWindow(progressWindow, SW_SHOW);
+    UpdateWindow(progressWindow);
 }

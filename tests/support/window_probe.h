@@ -1,0 +1,35 @@
+// Looks at another process's windows the way a person would: finds its
+// top-level windows, reads titles, texts, check states and icons, presses buttons.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+std::string WindowTextOf(HWND window);
+std::string ItemTextOf(HWND dialog, int id);
+std::string ClassNameOf(HWND window);
+
+// Visible top-level windows of the process.
+std::vector<HWND> TopLevelWindowsOf(DWORD processId);
+// Polls until a visible top-level window of the process matches; NULL on time-out.
+HWND WaitForWindow(DWORD processId, const std::function<bool(HWND)>& matches, DWORD timeoutMs);
+
+bool IsMessageBox(HWND window);
+
+struct MessageBoxInfo {
+    std::string caption;
+    std::string text;
+    HWND owner = NULL;
+    bool hasIcon = false;
+    bool warningIcon = false; // the yellow triangle, seen on screen
+    std::vector<int> buttons; // control ids: IDOK, IDCANCEL, IDYES, IDNO
+};
+MessageBoxInfo ReadMessageBox(HWND box);
+
+// As a click would: the dialog gets WM_COMMAND with BN_CLICKED from the button.
+void PressButton(HWND dialog, int id);
+
+// Pixels of the window's screen area whose colour is close to `colour`.
+int CountScreenPixels(HWND window, COLORREF colour, int tolerance);
