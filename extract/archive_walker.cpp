@@ -36,6 +36,8 @@ void ReadArchiveBytes(unsigned char* destination, uint32_t count)
     ExtractState& s = extractState;
     if (count > s.archiveRemaining)
         count = s.archiveRemaining;
+    if (count == 0)
+        return;
     memcpy(destination, s.archivePos, count);
     s.archivePos += count;
     s.archiveRemaining -= count;
