@@ -20,6 +20,19 @@ start_display() {
   return 1
 }
 
+# Prepares the prefix in $WINEPREFIX and keeps its desktop running for the
+# whole session. Wine's own helper processes (desktop, services) would
+# otherwise start from the first test program and inherit its output pipe, so
+# CTest would wait for them forever.
+start_wine() {
+  local root
+  root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+  "$root/tests/wine/prepare-prefix"
+  LC_ALL=ja_JP.UTF-8 WINEDEBUG=-all wineserver -p
+  LC_ALL=ja_JP.UTF-8 WINEDEBUG=-all setsid wine explorer /desktop=Default,1024x768 </dev/null >/dev/null 2>&1 &
+  LC_ALL=ja_JP.UTF-8 WINEDEBUG=-all wine cmd /c exit </dev/null >/dev/null 2>&1
+}
+
 stop_display() {
   wineserver -k >/dev/null 2>&1 || true
   [ -n "${started_xvfb:-}" ] && kill "$started_xvfb" 2>/dev/null

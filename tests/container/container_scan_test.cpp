@@ -91,6 +91,11 @@ struct BadField {
     int32_t value;
 };
 
+void PrintTo(const BadField& field, std::ostream* out)
+{
+    *out << field.what;
+}
+
 class OutOfBounds : public ::testing::TestWithParam<BadField> {};
 
 TEST_P(OutOfBounds, IsRefusedButTheHeaderIsKnown)
