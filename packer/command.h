@@ -13,3 +13,4 @@ struct Command {
 extern const Command listCommand;
 extern const Command testCommand;
 extern const Command extractCommand;
+extern const Command buildCommand;

@@ -9,6 +9,7 @@ static const Command* const kCommands[] = {
     &listCommand,
     &testCommand,
     &extractCommand,
+    &buildCommand,
 };
 
 static void PrintHelp(FILE* out)

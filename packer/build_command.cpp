@@ -1,0 +1,258 @@
+// morlu-pack build: makes a finished installer from the stub and the files it
+// is to carry.
+#include <errno.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/stat.h>
+
+#include <new>
+#include <string>
+#include <vector>
+
+#include "packer/archive_writer.h"
+#include "packer/cli_support.h"
+#include "packer/command.h"
+#include "packer/container_writer.h"
+#include "packer/cp932_text.h"
+#include "packer/exit_codes.h"
+#include "packer/installer_verifier.h"
+#include "packer/member_list.h"
+#include "packer/output_file.h"
+#include "packer/pack_error.h"
+#include "packer/progress_bar.h"
+
+static const char kArguments[] =
+    "--stub STUB.exe --version TEXT [--message FILE] [--method lh5|lh0] [--quiet] -o SETUP.exe PATH...";
+
+struct BuildOptions {
+    std::string stub;
+    std::string version;
+    bool hasVersion = false;
+    std::string message;
+    PackMethod method = PackMethod::Lh5;
+    bool quiet = false;
+    std::string output;
+    std::vector<std::string> paths;
+};
+
+static void PrintBuildHelp()
+{
+    printf("Usage: morlu-pack build %s\n"
+           "Makes a finished installer: STUB.exe with the payload container appended.\n\n"
+           "  --stub STUB.exe   the installer program without a payload\n"
+           "  --version TEXT    version shown in the installer's captions (UTF-8, at most\n"
+           "                    15 bytes in CP932; may be empty)\n"
+           "  --message FILE    UTF-8 text the user must confirm before installing\n"
+           "  --method lh5|lh0  compress members (default; a member that does not shrink\n"
+           "                    is stored) or store them all\n"
+           "  --quiet           no progress bar and no summary\n"
+           "  -o SETUP.exe      the installer to write; it appears only when complete\n"
+           "  PATH...           files, or folders whose files (not subfolders) are packed\n\n"
+           "The installer is decoded and checked in memory before it is written.\n"
+           "Exit status: 0 success, 1 usage error, 2 input the installer cannot carry,\n"
+           "3 a file that cannot be read or written.\n",
+           kArguments);
+}
+
+// Takes "--name VALUE" or "--name=VALUE"; true when argv[*i] is that option.
+static bool TakeValue(int argc, char** argv, int* i, const char* name, std::string* value, bool* missing)
+{
+    size_t length = strlen(name);
+    const char* arg = argv[*i];
+    if (strncmp(arg, name, length) != 0)
+        return false;
+    if (arg[length] == '=') {
+        *value = arg + length + 1;
+        return true;
+    }
+    if (arg[length] != '\0')
+        return false;
+    if (*i + 1 == argc) {
+        *missing = true;
+        return true;
+    }
+    *value = argv[++*i];
+    return true;
+}
+
+static int ParseOptions(int argc, char** argv, BuildOptions* options, bool* helpShown)
+{
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (optionsEnded || arg[0] != '-' || arg[1] == '\0') {
+            options->paths.push_back(arg);
+            continue;
+        }
+        bool missing = false;
+        std::string method;
+        if (strcmp(arg, "--") == 0) {
+            optionsEnded = true;
+        } else if (strcmp(arg, "--help") == 0 || strcmp(arg, "-h") == 0) {
+            PrintBuildHelp();
+            *helpShown = true;
+            return EXIT_OK;
+        } else if (strcmp(arg, "--quiet") == 0 || strcmp(arg, "-q") == 0) {
+            options->quiet = true;
+        } else if (TakeValue(argc, argv, &i, "--stub", &options->stub, &missing) ||
+                   TakeValue(argc, argv, &i, "--message", &options->message, &missing) ||
+                   TakeValue(argc, argv, &i, "-o", &options->output, &missing) ||
+                   TakeValue(argc, argv, &i, "--output", &options->output, &missing)) {
+        } else if (TakeValue(argc, argv, &i, "--version", &options->version, &missing)) {
+            options->hasVersion = !missing;
+        } else if (TakeValue(argc, argv, &i, "--method", &method, &missing)) {
+            if (method == "lh5")
+                options->method = PackMethod::Lh5;
+            else if (method == "lh0")
+                options->method = PackMethod::Lh0;
+            else if (!missing)
+                return UsageError("build", kArguments, "build: --method takes lh5 or lh0, not '%s'", method.c_str());
+        } else {
+            return UsageError("build", kArguments, "build: unknown option '%s'", arg);
+        }
+        if (missing)
+            return UsageError("build", kArguments, "build: %s needs a value", arg);
+    }
+    if (options->stub.empty())
+        return UsageError("build", kArguments, "build: no --stub given");
+    if (!options->hasVersion)
+        return UsageError("build", kArguments, "build: no --version given");
+    if (options->output.empty())
+        return UsageError("build", kArguments, "build: no output given (-o SETUP.exe)");
+    if (options->paths.empty())
+        return UsageError("build", kArguments, "build: no files given to pack");
+    return EXIT_OK;
+}
+
+static std::string VersionField(const std::string& utf8)
+{
+    try {
+        std::string text = Cp932FromUtf8(utf8, "version text");
+        CheckTexts(text, "");
+        return text;
+    } catch (const PackError& e) {
+        throw PackError(e.what(), EXIT_USAGE);
+    }
+}
+
+static std::string MessageText(const std::string& path)
+{
+    std::vector<uint8_t> bytes = ReadWholeFile(path).bytes;
+    std::string text(bytes.begin(), bytes.end());
+    // Editors on Windows put a byte order mark in front; it has no CP932 form.
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        text.erase(0, 3);
+    if (text.empty())
+        throw PackError(path + ": message text is empty");
+    std::string converted = Cp932FromUtf8(text, path + ": message text");
+    try {
+        CheckTexts("", converted);
+    } catch (const PackError& e) {
+        throw PackError(path + ": " + e.what());
+    }
+    return converted;
+}
+
+static std::vector<uint8_t> StubImage(const std::string& path)
+{
+    std::vector<uint8_t> stub = ReadWholeFile(path).bytes;
+    try {
+        CheckStub(stub);
+    } catch (const PackError& e) {
+        throw PackError(path + ": " + e.what());
+    }
+    return stub;
+}
+
+// Refuses an output that cannot be made, before the work of packing: its folder
+// must exist, and it must not replace the stub or one of the inputs.
+static void CheckOutput(const std::string& output, const std::string& stub, const std::vector<MemberSource>& members)
+{
+    size_t slash = output.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : output.substr(0, slash == 0 ? 1 : slash);
+    struct stat status;
+    if (stat(folder.c_str(), &status) != 0)
+        throw PackError(output + ": folder " + folder + ": " + strerror(errno), EXIT_FILE_ERROR);
+    if (!S_ISDIR(status.st_mode))
+        throw PackError(output + ": " + folder + " is not a folder", EXIT_FILE_ERROR);
+    if (stat(output.c_str(), &status) != 0)
+        return;
+    if (S_ISDIR(status.st_mode))
+        throw PackError(output + ": is a folder", EXIT_FILE_ERROR);
+    auto same = [&status](const std::string& path) {
+        struct stat other;
+        return stat(path.c_str(), &other) == 0 && other.st_dev == status.st_dev && other.st_ino == status.st_ino;
+    };
+    if (same(stub))
+        throw PackError(output + ": is the stub; the installer would replace it", EXIT_USAGE);
+    for (const MemberSource& member : members) {
+        if (same(member.path))
+            throw PackError(output + ": is the input " + member.path + "; the installer would replace it", EXIT_USAGE);
+    }
+}
+
+static int Build(const BuildOptions& options)
+{
+    InstallerParts parts;
+    parts.versionText = VersionField(options.version);
+    if (!options.message.empty())
+        parts.message = MessageText(options.message);
+    parts.stub = StubImage(options.stub);
+    std::vector<MemberSource> members = CollectMembers(options.paths);
+    CheckOutput(options.output, options.stub, members);
+
+    std::vector<FileContents> contents;
+    contents.reserve(members.size());
+    uint64_t total = 0;
+    for (const MemberSource& member : members) {
+        contents.push_back(ReadWholeFile(member.path));
+        total += contents.back().bytes.size();
+    }
+
+    ProgressBar bar(total, !options.quiet);
+    ArchiveWriter writer;
+    std::vector<ExpectedMember> expected;
+    uint64_t done = 0;
+    for (size_t i = 0; i < members.size(); ++i) {
+        const std::vector<uint8_t>& bytes = contents[i].bytes;
+        writer.Add(members[i].name, bytes.data(), bytes.size(), contents[i].modified, options.method,
+                   [&bar, done](size_t memberDone) { bar.Update(done + memberDone); });
+        done += bytes.size();
+        bar.Update(done);
+        expected.push_back(ExpectedMember{members[i].name, &bytes, DosDateTime(contents[i].modified)});
+    }
+    parts.memberCount = (int32_t)writer.MemberCount();
+    parts.archive = writer.Finish();
+    size_t archiveSize = parts.archive.size();
+
+    std::vector<uint8_t> image = BuildInstallerImage(parts);
+    parts = InstallerParts();
+    VerifyInstaller(image, expected);
+    bar.Clear();
+    WriteFileAtomically(options.output, image);
+
+    if (!options.quiet)
+        printf("%s: %zu members, %llu bytes in an archive of %zu (%.1f%%)\n", options.output.c_str(), members.size(),
+               (unsigned long long)total, archiveSize, total == 0 ? 100.0 : archiveSize * 100.0 / total);
+    return EXIT_OK;
+}
+
+static int RunBuild(int argc, char** argv)
+{
+    BuildOptions options;
+    bool helpShown = false;
+    int code = ParseOptions(argc, argv, &options, &helpShown);
+    if (code != EXIT_OK || helpShown)
+        return code;
+    try {
+        return Build(options);
+    } catch (const PackError& e) {
+        return Complain(e.Code(), "%s", e.what());
+    } catch (const std::bad_alloc&) {
+        return Complain(EXIT_FILE_ERROR, "out of memory");
+    }
+}
+
+const Command buildCommand = {"build", kArguments,
+                              "Make an installer: the stub with the files (or a folder's files) in an lh5 archive.",
+                              RunBuild};

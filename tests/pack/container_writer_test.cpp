@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstring>
+
+#include "driver/container.h"
+#include "pack_test_support.h"
+#include "packer/container_writer.h"
+#include "packer/pack_error.h"
+
+namespace {
+
+InstallerParts Parts(size_t stubSize)
+{
+    InstallerParts parts;
+    parts.stub = FakeStub(stubSize);
+    parts.versionText = "1.10";
+    parts.memberCount = 3;
+    parts.archive = RandomBytes(777, 1);
+    parts.archive.push_back(0);
+    return parts;
+}
+
+int32_t Field(const Bytes& image, uint32_t header, size_t offset)
+{
+    return ReadLe32(image.data() + header + offset);
+}
+
+TEST(ContainerWriter, AppendsTheContainerAtTheNext256ByteBoundary)
+{
+    for (size_t stubSize : {2u, 255u, 256u, 257u, 20000u}) {
+        InstallerParts parts = Parts(stubSize);
+        Bytes image = BuildInstallerImage(parts);
+        size_t start = (stubSize + 255) / 256 * 256;
+        ASSERT_EQ(image.size(), start + 24 + 32 + parts.archive.size()) << stubSize;
+        EXPECT_TRUE(std::equal(parts.stub.begin(), parts.stub.end(), image.begin())) << stubSize;
+        for (size_t i = stubSize; i < start; ++i)
+            ASSERT_EQ(image[i], 0) << "padding at " << i;
+        for (int group = 0; group < 4; ++group)
+            EXPECT_EQ(memcmp(&image[start + 6 * group], "#ZQJ# ", 6), 0);
+
+        uint32_t header;
+        ASSERT_EQ(ScanContainer(image.data(), (uint32_t)image.size(), &header), PAYLOAD_OK) << stubSize;
+        EXPECT_EQ(header, start + 24);
+        EXPECT_EQ(std::string((const char*)&image[header]), "1.10");
+        for (size_t i = 4; i < 16; ++i)
+            EXPECT_EQ(image[header + i], 0) << "version padding";
+        EXPECT_EQ(Field(image, header, offsetof(PayloadHeader, messageOffset)), 0);
+        EXPECT_EQ(Field(image, header, offsetof(PayloadHeader, memberCount)), 3);
+        EXPECT_EQ(Field(image, header, offsetof(PayloadHeader, archiveOffset)), 32);
+        EXPECT_EQ(Field(image, header, offsetof(PayloadHeader, archiveSize)), (int32_t)parts.archive.size());
+        EXPECT_TRUE(std::equal(parts.archive.begin(), parts.archive.end(), image.begin() + header + 32));
+    }
+}
+
+TEST(ContainerWriter, PutsTheMessageNulTerminatedAfterTheArchive)
+{
+    InstallerParts parts = Parts(1000);
+    parts.message = "\x82\xb1\x82\xf1\x82\xc9\x82\xbf\x82\xcd"; // こんにちは
+    Bytes image = BuildInstallerImage(parts);
+    uint32_t header;
+    ASSERT_EQ(ScanContainer(image.data(), (uint32_t)image.size(), &header), PAYLOAD_OK);
+    int32_t message = Field(image, header, offsetof(PayloadHeader, messageOffset));
+    EXPECT_EQ(message, 32 + (int32_t)parts.archive.size());
+    EXPECT_EQ(std::string((const char*)&image[header + message]), parts.message);
+    EXPECT_EQ(image.back(), 0);
+}
+
+TEST(ContainerWriter, VersionTextUpToFifteenBytes)
+{
+    InstallerParts parts = Parts(300);
+    parts.versionText = std::string(15, '9');
+    Bytes image = BuildInstallerImage(parts);
+    EXPECT_EQ(image[512 + 24 + 15], 0) << "the 16th byte stays NUL";
+    parts.versionText = "";
+    EXPECT_NO_THROW(BuildInstallerImage(parts));
+    parts.versionText = std::string(16, '9');
+    EXPECT_THROW(BuildInstallerImage(parts), PackError);
+}
+
+TEST(ContainerWriter, RefusesAStubThatAlreadyCarriesAContainer)
+{
+    Bytes installer = BuildInstallerImage(Parts(4000));
+    EXPECT_THROW(CheckStub(installer), PackError);
+    InstallerParts again = Parts(10);
+    again.stub = installer;
+    EXPECT_THROW(BuildInstallerImage(again), PackError);
+
+    // A damaged container counts as well: the installer would find it first.
+    installer.resize(installer.size() - 10);
+    EXPECT_THROW(CheckStub(installer), PackError);
+}
+
+TEST(ContainerWriter, RefusesAStubThatIsNoWindowsProgram)
+{
+    EXPECT_THROW(CheckStub(Bytes{}), PackError);
+    EXPECT_THROW(CheckStub(Bytes{'M'}), PackError);
+    EXPECT_THROW(CheckStub(Bytes{'P', 'K', 3, 4}), PackError);
+    EXPECT_NO_THROW(CheckStub(Bytes{'M', 'Z'}));
+}
+
+TEST(ContainerWriter, RefusesTextsWithNulBytes)
+{
+    EXPECT_THROW(CheckTexts(std::string("1\0", 2), ""), PackError);
+    EXPECT_THROW(CheckTexts("1", std::string("a\0b", 3)), PackError);
+    EXPECT_NO_THROW(CheckTexts("1", "a"));
+}
+
+TEST(ContainerWriter, TheShippingStubTakesAContainer)
+{
+    std::string stub = ShippingStub();
+    if (stub.empty())
+        GTEST_SKIP() << "build/win32/setup-stub.exe is not built";
+    InstallerParts parts = Parts(2);
+    parts.stub = ReadBytes(stub);
+    EXPECT_NO_THROW(CheckStub(parts.stub)) << "the stub's own magic text must not form a run";
+    Bytes image = BuildInstallerImage(parts);
+    uint32_t header;
+    EXPECT_EQ(ScanContainer(image.data(), (uint32_t)image.size(), &header), PAYLOAD_OK);
+    EXPECT_EQ(header % 256, 24u);
+    EXPECT_GE(header, parts.stub.size());
+}
+
+} // namespace

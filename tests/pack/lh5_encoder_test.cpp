@@ -1,0 +1,149 @@
+// The encoder's streams decoded by the extraction engine: the generated corpus,
+// the edges of the window and of the reference lengths, and random inputs.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "pack_test_support.h"
+#include "packer/lh5_encoder.h"
+
+namespace {
+
+Bytes Encode(const Bytes& data)
+{
+    Bytes stream;
+    EXPECT_TRUE(EncodeLh5(data.data(), data.size(), SIZE_MAX, &stream));
+    return stream;
+}
+
+::testing::AssertionResult RoundTrips(const Bytes& data)
+{
+    Bytes stream = Encode(data);
+    Bytes decoded;
+    if (!DecodeStream(stream, data, &decoded))
+        return ::testing::AssertionFailure() << "the engine refused the stream of " << data.size() << " bytes";
+    if (decoded != data)
+        return ::testing::AssertionFailure() << "decoded " << decoded.size() << " bytes differ from the "
+                                             << data.size() << " bytes packed";
+    return ::testing::AssertionSuccess();
+}
+
+TEST(Lh5Encoder, GeneratedCorpusRoundTripsThroughTheEngine)
+{
+    for (const CorpusItem& item : GeneratedCorpus())
+        EXPECT_TRUE(RoundTrips(item.bytes)) << item.name;
+}
+
+TEST(Lh5Encoder, CompressibleInputsShrink)
+{
+    Bytes text = TextBytes(1 << 20, 2);
+    EXPECT_LT(Encode(text).size(), text.size() * 45 / 100);
+    Bytes zeros(1 << 20, 0);
+    // 4,096 references of 256 bytes: a few bits each.
+    EXPECT_LT(Encode(zeros).size(), 2000u);
+}
+
+TEST(Lh5Encoder, RepeatsAtTheEdgeOfTheWindow)
+{
+    // A random chunk repeated exactly 8,192 bytes later can be referenced;
+    // one repeated 8,193 bytes later cannot and must come out as literals.
+    for (size_t gap : {8192u - 300u, 8192u - 257u, 8192u - 256u, 8192u - 255u}) {
+        Bytes chunk = RandomBytes(256, (uint32_t)gap);
+        Bytes data = chunk;
+        Bytes filler = RandomBytes(gap, 1000 + (uint32_t)gap);
+        data.insert(data.end(), filler.begin(), filler.end());
+        data.insert(data.end(), chunk.begin(), chunk.end());
+        EXPECT_TRUE(RoundTrips(data)) << gap;
+    }
+    Bytes near = RandomBytes(8192, 5);
+    near.insert(near.end(), near.begin(), near.begin() + 4000);
+    Bytes stream = Encode(near);
+    EXPECT_LT(stream.size(), 8192u + 1000u) << "a repeat at distance 8,192 was not referenced";
+    EXPECT_TRUE(RoundTrips(near));
+}
+
+TEST(Lh5Encoder, ReferenceLengthsAroundTheLimit)
+{
+    for (size_t run : {1u, 2u, 3u, 4u, 255u, 256u, 257u, 258u, 259u, 512u, 513u, 100000u}) {
+        Bytes data = {9, 8};
+        data.insert(data.end(), run, 0x33);
+        data.push_back(7);
+        EXPECT_TRUE(RoundTrips(data)) << run;
+    }
+}
+
+TEST(Lh5Encoder, InputsAroundBlockAndWindowSizes)
+{
+    for (size_t size : {2u, 3u, 4u, 5u, 8191u, 8192u, 8193u, 65535u, 65536u, 65537u, 262143u, 262145u}) {
+        EXPECT_TRUE(RoundTrips(TextBytes(size, (uint32_t)size))) << size;
+        EXPECT_TRUE(RoundTrips(RandomBytes(size, (uint32_t)size))) << size;
+    }
+}
+
+TEST(Lh5Encoder, GivesUpOnceTheStreamReachesTheLimit)
+{
+    Bytes random = RandomBytes(200000, 8);
+    Bytes stream;
+    EXPECT_FALSE(EncodeLh5(random.data(), random.size(), random.size(), &stream));
+
+    Bytes text = TextBytes(100000, 8);
+    Bytes full = Encode(text);
+    EXPECT_TRUE(EncodeLh5(text.data(), text.size(), full.size() + 1, &stream));
+    EXPECT_EQ(stream, full);
+    EXPECT_FALSE(EncodeLh5(text.data(), text.size(), full.size(), &stream));
+
+    EXPECT_FALSE(EncodeLh5(nullptr, 0, 0, &stream)) << "an empty input never shrinks";
+}
+
+TEST(Lh5Encoder, ReportsProgressUpToTheWholeInput)
+{
+    Bytes text = TextBytes(1 << 20, 4);
+    std::vector<size_t> reports;
+    Bytes stream;
+    EXPECT_TRUE(EncodeLh5(text.data(), text.size(), SIZE_MAX, &stream, [&](size_t done) { reports.push_back(done); }));
+    ASSERT_FALSE(reports.empty());
+    EXPECT_EQ(reports.back(), text.size());
+    for (size_t i = 1; i < reports.size(); ++i)
+        EXPECT_LE(reports[i - 1], reports[i]);
+}
+
+// Random inputs mixing noise, runs and repeats from near and far.
+Bytes MixedInput(std::mt19937& random)
+{
+    size_t size = random() % 4 == 0 ? random() % 64 : random() % 300000;
+    Bytes data;
+    data.reserve(size + 300);
+    unsigned alphabet = 1 + random() % 256;
+    while (data.size() < size) {
+        switch (random() % 5) {
+        case 0:
+            for (int i = 0, n = 1 + random() % 200; i < n; ++i)
+                data.push_back((uint8_t)(random() % alphabet));
+            break;
+        case 1:
+            data.insert(data.end(), 1 + random() % 2000, (uint8_t)random());
+            break;
+        default:
+            if (!data.empty()) {
+                size_t back = 1 + random() % std::min<size_t>(data.size(), random() % 2 ? 300 : 12000);
+                size_t length = 1 + random() % 400;
+                size_t from = data.size() - back;
+                for (size_t i = 0; i < length; ++i)
+                    data.push_back(data[from + i]);
+            }
+        }
+    }
+    data.resize(size);
+    return data;
+}
+
+TEST(Lh5EncoderProperty, RandomInputsAlwaysRoundTrip)
+{
+    std::mt19937 random(20261207);
+    for (int round = 0; round < 150; ++round) {
+        Bytes data = MixedInput(random);
+        ASSERT_TRUE(RoundTrips(data)) << "round " << round << ", " << data.size() << " bytes";
+    }
+}
+
+} // namespace

@@ -1,0 +1,116 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "pack_test_support.h"
+#include "packer/member_list.h"
+#include "packer/pack_error.h"
+
+namespace {
+
+int ErrorCode(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const PackError& e) {
+        return e.Code();
+    }
+    return 0;
+}
+
+TEST(MemberName, ConvertsUtf8ToCodePage932)
+{
+    EXPECT_EQ(MemberName("Morlu.txt", "x"), "Morlu.txt");
+    EXPECT_EQ(MemberName("設定ﾌｧｲﾙ.ini", "x"), "\x90\xdd\x92\xe8\xcc\xa7\xb2\xd9.ini");
+    // ソ ends in the byte of a backslash; it is still one character.
+    EXPECT_EQ(MemberName("ソフト.exe", "x"), "\x83\x5c\x83\x74\x83\x67.exe");
+}
+
+TEST(MemberName, RefusesNamesWithoutACodePage932Form)
+{
+    EXPECT_THROW(MemberName("snow\xe2\x98\x83.txt", "x"), PackError);  // U+2603
+    EXPECT_THROW(MemberName("smile\xf0\x9f\x98\x80", "x"), PackError); // U+1F600
+    EXPECT_THROW(MemberName("bad\xff.txt", "x"), PackError);          // not UTF-8
+    try {
+        MemberName("caf\xc3\xa9\xe2\x98\x83", "dir/cafe");
+        FAIL();
+    } catch (const PackError& e) {
+        EXPECT_NE(std::string(e.what()).find("dir/cafe"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("CP932"), std::string::npos) << e.what();
+    }
+}
+
+TEST(MemberName, RefusesNamesLongerThanTheHeaderHolds)
+{
+    EXPECT_EQ(MemberName(std::string(77, 'a'), "x").size(), 77u);
+    EXPECT_THROW(MemberName(std::string(78, 'a'), "x"), PackError);
+    // 39 two-byte characters are 78 bytes in CP932.
+    std::string kanji;
+    for (int i = 0; i < 39; ++i)
+        kanji += "漢";
+    EXPECT_THROW(MemberName(kanji, "x"), PackError);
+}
+
+TEST(MemberName, RefusesNamesWindowsCannotCreate)
+{
+    for (const char* name : {"a:b", "a*b", "a?b", "a\"b", "a<b", "a>b", "a|b", "a\\b", "tab\t", "dot.", "space ",
+                             "CON", "con.txt", "Nul", "aux.dat", "PRN", "com1", "LPT9.log"})
+        EXPECT_THROW(MemberName(name, "x"), PackError) << name;
+    for (const char* name : {"console.txt", "com10", "lpt", ".hidden", "a b.txt"})
+        EXPECT_NO_THROW(MemberName(name, "x")) << name;
+}
+
+TEST(CollectMembers, AFolderGivesItsFilesInNameOrder)
+{
+    TempDir temp;
+    mkdir((temp / "in").c_str(), 0755);
+    for (const char* name : {"b.dll", "a.exe", "c.txt"})
+        WriteBytes(temp / "in" + "/" + name, Bytes{1});
+    WriteBytes(temp / "single.bin", Bytes{2});
+    std::vector<MemberSource> members = CollectMembers({temp / "in/", temp / "single.bin"});
+    ASSERT_EQ(members.size(), 4u);
+    EXPECT_EQ(members[0].name, "a.exe");
+    EXPECT_EQ(members[1].name, "b.dll");
+    EXPECT_EQ(members[2].name, "c.txt");
+    EXPECT_EQ(members[3].name, "single.bin");
+    EXPECT_EQ(members[3].path, temp / "single.bin");
+}
+
+TEST(CollectMembers, RefusesSubfoldersMissingPathsAndEmptyInput)
+{
+    TempDir temp;
+    mkdir((temp / "in").c_str(), 0755);
+    mkdir((temp / "in/sub").c_str(), 0755);
+    WriteBytes(temp / "in/a.txt", Bytes{1});
+    EXPECT_EQ(ErrorCode([&] { CollectMembers({temp / "in"}); }), EXIT_DATA_ERROR);
+    EXPECT_EQ(ErrorCode([&] { CollectMembers({temp / "missing.txt"}); }), EXIT_FILE_ERROR);
+    mkdir((temp / "empty").c_str(), 0755);
+    EXPECT_EQ(ErrorCode([&] { CollectMembers({temp / "empty"}); }), EXIT_USAGE);
+}
+
+TEST(CollectMembers, RefusesNamesThatWindowsTakesForOne)
+{
+    TempDir temp;
+    mkdir((temp / "a").c_str(), 0755);
+    mkdir((temp / "b").c_str(), 0755);
+    WriteBytes(temp / "a/Setup.ini", Bytes{1});
+    WriteBytes(temp / "b/SETUP.INI", Bytes{2});
+    EXPECT_EQ(ErrorCode([&] { CollectMembers({temp / "a", temp / "b"}); }), EXIT_DATA_ERROR);
+    EXPECT_EQ(ErrorCode([&] { CollectMembers({temp / "a/Setup.ini", temp / "a/Setup.ini"}); }), EXIT_DATA_ERROR);
+}
+
+TEST(ReadWholeFile, ReadsBytesAndModificationTime)
+{
+    TempDir temp;
+    Bytes data = RandomBytes(100000, 3);
+    WriteBytes(temp / "f", data);
+    struct stat status;
+    ASSERT_EQ(stat((temp / "f").c_str(), &status), 0);
+    FileContents contents = ReadWholeFile(temp / "f");
+    EXPECT_TRUE(contents.bytes == data);
+    EXPECT_EQ(contents.modified, status.st_mtime);
+    EXPECT_EQ(ErrorCode([&] { ReadWholeFile(temp / "none"); }), EXIT_FILE_ERROR);
+    EXPECT_EQ(ErrorCode([&] { ReadWholeFile(temp.Path()); }), EXIT_FILE_ERROR) << "a folder cannot be read";
+}
+
+} // namespace
