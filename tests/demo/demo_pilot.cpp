@@ -1,5 +1,3 @@
-// demo_pilot sample STUB SETUP   writes a sample installer: STUB and a payload
-//                                with a confirmation text and an empty archive
 // demo_pilot run SETUP OUTDIR    runs SETUP, saves a screenshot of each stage
 //                                as OUTDIR\NN-stage.bmp and answers every box
 #include <windows.h>
@@ -11,22 +9,6 @@
 #include "installer_run.h"
 #include "screenshot.h"
 #include "window_probe.h"
-
-static int MakeSample(const char* stubPath, const char* setupPath)
-{
-    Bytes stub;
-    if (!ReadFileBytes(stubPath, &stub)) {
-        fprintf(stderr, "demo_pilot: cannot read %s\n", stubPath);
-        return 1;
-    }
-    Payload payload;
-    payload.message = "これは Morlu2 のｲﾝｽﾄｰﾗのﾃﾞﾓです｡\r\nOK を押すと続けます｡";
-    if (!WriteFileBytes(setupPath, AppendContainer(stub, payload))) {
-        fprintf(stderr, "demo_pilot: cannot write %s\n", setupPath);
-        return 1;
-    }
-    return 0;
-}
 
 static void Shoot(const std::string& outDir, int* counter, const char* stage)
 {
@@ -70,10 +52,8 @@ static int Run(const char* setupPath, const std::string& outDir)
 
 int main(int argc, char** argv)
 {
-    if (argc == 4 && std::string(argv[1]) == "sample")
-        return MakeSample(argv[2], argv[3]);
     if (argc == 4 && std::string(argv[1]) == "run")
         return Run(argv[2], argv[3]);
-    fprintf(stderr, "usage: demo_pilot sample STUB SETUP | demo_pilot run SETUP OUTDIR\n");
+    fprintf(stderr, "usage: demo_pilot run SETUP OUTDIR\n");
     return 2;
 }
