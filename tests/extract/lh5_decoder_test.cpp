@@ -221,17 +221,35 @@ TEST(Lh5Decoder, OverFullCodesKeepTheCodesThatFit)
     EXPECT_EQ(expected, FileBytes(run.files[0]));
 }
 
+TEST(Lh5Decoder, OverFullCodesWriteNothingPastTheirTable)
+{
+    // The position code 1, 1, 1 is full after two symbols; the third must not
+    // be placed past the 256 entries of its table. Char code: A=0, B=10,
+    // length 3=11; the first look-ups see five zero bits and more.
+    BitWriter out;
+    CharCodeHeader(out, 8, CharLengths({{'A', 1}, {'B', 2}, {256, 2}}));
+    WritePtLengths(out, {1, 1, 1}, 4, false);
+    out.Put(0b000000, 6);  // six A
+    out.Put(0b10, 2);      // B
+    out.Put(0b11, 2);      // length 3 ...
+    out.Put(0b1, 1);       // ... distance 2
+    Bytes expected = BytesOf("AAAAAABABA");
+    MemoryRun run = DecodeStream(out.Finish(), 10, expected);
+    ASSERT_EQ(1, run.result);
+    EXPECT_EQ(expected, FileBytes(run.files[0]));
+}
+
 TEST(Lh5Decoder, IncompleteCodesDecodeMissingPatternsAsSymbolZero)
 {
     // x=00, y=01, symbol 0=100; 101, 110 and 111 have no code and give symbol 0
     // with its 3 bits.
     BitWriter out;
-    CharCodeHeader(out, 6, CharLengths({{'x', 2}, {'y', 2}, {0, 3}}));
+    CharCodeHeader(out, 9, CharLengths({{'x', 2}, {'y', 2}, {0, 3}}));
     WriteSingleCode(out, 4, 0);
-    out.Put(0b00011001011101, 14);
-    out.Put(0b111, 3);
-    Bytes expected = {'x', 'y', 0, 0, 0, 0};
-    MemoryRun run = DecodeStream(out.Finish(), 6, expected);
+    for (unsigned bits : {0b00, 0b01, 0b100, 0b101, 0b01, 0b110, 0b00, 0b111, 0b01})
+        out.Put(bits, bits > 1 ? 3 : 2);
+    Bytes expected = {'x', 'y', 0, 0, 'y', 0, 'x', 0, 'y'};
+    MemoryRun run = DecodeStream(out.Finish(), 9, expected);
     ASSERT_EQ(1, run.result);
     EXPECT_EQ(expected, FileBytes(run.files[0]));
 
@@ -441,6 +459,23 @@ TEST(Lh5Decoder, WindowFillsInTheMiddleOfAReference)
     ASSERT_EQ(1, run.result);
     EXPECT_EQ(expected, FileBytes(run.files[0]));
     EXPECT_EQ((std::vector<uint32_t>{262144, 48}), run.files[0].writes);
+}
+
+TEST(Lh5Decoder, AReferenceEndingAtTheWindowsEndFlushesIt)
+{
+    Bytes text = TextBytes(kWindow - 10, 47);
+    std::vector<Lh5Token> tokens = GreedyTokens(text);
+    tokens.push_back(Lh5Token::Literal('x'));
+    tokens.push_back(Lh5Token::Reference(9, 1)); // fills the window exactly
+    for (uint8_t byte : BytesOf("after the flush"))
+        tokens.push_back(Lh5Token::Literal(byte));
+    Bytes expected = Expand(tokens);
+    BitWriter out;
+    WriteBlock(out, tokens);
+    MemoryRun run = DecodeStream(out.Finish(), (uint32_t)expected.size(), expected);
+    ASSERT_EQ(1, run.result);
+    EXPECT_EQ(expected, FileBytes(run.files[0]));
+    EXPECT_EQ((std::vector<uint32_t>{262144, 15}), run.files[0].writes);
 }
 
 TEST(Lh5Decoder, LongRunsRepeatTheLastByte)

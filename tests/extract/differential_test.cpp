@@ -1,0 +1,193 @@
+// The engine against the plain model of reference_model.cpp, on well-formed
+// archives and on thousands of damaged ones: same result, same files, same
+// writes. Its own program, because the engine and the model keep state between
+// extractions (the window, the header copy) and must see the same inputs.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "archive_builder.h"
+#include "lh5_writer.h"
+#include "memory_run.h"
+#include "reference_model.h"
+
+namespace {
+
+struct Random {
+    uint64_t state;
+    uint32_t Next()
+    {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        return (uint32_t)(state >> 33);
+    }
+    uint32_t Below(uint32_t limit) { return limit == 0 ? 0 : Next() % limit; }
+};
+
+// Compares one extraction; returns false (with a failure reported) on a difference.
+bool SameAsReference(const Bytes& archive, uint64_t capacity, const std::string& what)
+{
+    reference::Outcome expected = reference::Extract(archive.data(), (uint32_t)archive.size(), capacity);
+    MemoryRun actual = ExtractInMemory(archive, capacity, "");
+    EXPECT_EQ(expected.result, actual.result) << what;
+    EXPECT_EQ(expected.files.size(), actual.files.size()) << what;
+    if (expected.result != actual.result || expected.files.size() != actual.files.size())
+        return false;
+    for (size_t i = 0; i < expected.files.size(); ++i) {
+        const reference::File& e = expected.files[i];
+        const MemoryFile& a = actual.files[i];
+        bool same = e.name == a.name && e.bytes == FileBytes(a) && e.writes == a.writes && e.timeSet == a.timeSet &&
+                    e.dosDate == a.dosDate && e.dosTime == a.dosTime && e.closed == a.closed;
+        EXPECT_TRUE(same) << what << ": file " << i << " (" << e.name << ") differs";
+        if (!same)
+            return false;
+    }
+    return true;
+}
+
+// Archives that reach every part of the engine before they are damaged.
+std::vector<Bytes> SeedArchives()
+{
+    std::vector<Bytes> seeds;
+    seeds.push_back(ArchiveOf({Lh5Member("text.txt", TextBytes(20000, 1)), StoredMember("raw", RandomBytes(500, 2))}));
+    seeds.push_back(ArchiveOf({Lh5Member("level0", TextBytes(3000, 3), 0), Lh5Member("runs", Bytes(5000, 'a'))}));
+    MemberSpec extended = Lh5Member("ext", TextBytes(4000, 4));
+    extended.extended = {Bytes{0x00, 1, 2}, Bytes{0x40, 0x20, 0}};
+    seeds.push_back(ArchiveOf({extended}));
+    seeds.push_back(ArchiveOf({Lh5Member("binary", RandomBytes(3000, 5))}));
+    // Many small blocks: block headers are where the codes are read.
+    Bytes mixed = TextBytes(6000, 6);
+    Bytes random = RandomBytes(2000, 7);
+    mixed.insert(mixed.end(), random.begin(), random.end());
+    MemberSpec blocks = Lh5Member("blocks", mixed);
+    blocks.data = CompressLh5(mixed, 300);
+    seeds.push_back(ArchiveOf({blocks, Lh5Member("tail", TextBytes(100, 8))}));
+    return seeds;
+}
+
+void FixChecksums(Bytes& archive)
+{
+    size_t at = 0;
+    while (at < archive.size() && archive[at] != 0) {
+        size_t size = archive[at];
+        if (at + size + 2 > archive.size())
+            return;
+        uint8_t sum = 0;
+        for (size_t i = at + 2; i < at + size + 2; ++i)
+            sum = (uint8_t)(sum + archive[i]);
+        archive[at + 1] = sum;
+        if (at + 11 > archive.size())
+            return;
+        uint32_t packed = archive[at + 7] | archive[at + 8] << 8 | archive[at + 9] << 16 | (uint32_t)archive[at + 10] << 24;
+        if (packed > archive.size())
+            return;
+        at += size + 2 + packed;
+    }
+}
+
+void Mutate(Bytes& archive, Random& random)
+{
+    unsigned count = 1 + random.Below(4);
+    for (unsigned i = 0; i < count && !archive.empty(); ++i) {
+        size_t at = random.Below((uint32_t)archive.size());
+        switch (random.Below(6)) {
+        case 0:
+            archive[at] ^= (uint8_t)(1u << random.Below(8));
+            break;
+        case 1:
+            archive[at] = (uint8_t)random.Next();
+            break;
+        case 2:
+            archive.resize(at);
+            break;
+        case 3: {
+            size_t length = std::min<size_t>(random.Below(64), archive.size() - at);
+            Bytes copy(archive.begin() + at, archive.begin() + at + length);
+            archive.insert(archive.begin() + random.Below((uint32_t)archive.size()), copy.begin(), copy.end());
+            break;
+        }
+        case 4:
+            archive.erase(archive.begin() + at, archive.begin() + std::min(archive.size(), at + random.Below(16)));
+            break;
+        default:
+            // Somewhere in the first header: sizes, method, name, level.
+            archive[random.Below(std::min<uint32_t>(40, (uint32_t)archive.size()))] = (uint8_t)random.Next();
+            break;
+        }
+    }
+    if (random.Below(4) != 0)
+        FixChecksums(archive);
+}
+
+TEST(Differential, WellFormedArchivesMatchTheModel)
+{
+    for (const Bytes& seed : SeedArchives())
+        ASSERT_TRUE(SameAsReference(seed, UINT64_MAX, "seed"));
+    // Window-sized members, so that later members reach into what earlier ones left.
+    Bytes large = TextBytes(700000, 9);
+    ASSERT_TRUE(SameAsReference(ArchiveOf({Lh5Member("large", large), Lh5Member("after", TextBytes(9000, 10))}),
+                                UINT64_MAX, "large"));
+}
+
+TEST(Differential, RandomTokenStreamsMatchTheModel)
+{
+    Random random{42};
+    for (int round = 0; round < 200; ++round) {
+        std::vector<Lh5Token> tokens;
+        unsigned produced = 0;
+        unsigned count = 1 + random.Below(3000);
+        for (unsigned i = 0; i < count; ++i) {
+            if (produced == 0 || random.Below(3) == 0) {
+                tokens.push_back(Lh5Token::Literal((uint8_t)random.Below(random.Below(2) ? 256 : 8)));
+                ++produced;
+            } else {
+                // Distances may reach before the member: into what the window already holds.
+                unsigned length = 3 + random.Below(random.Below(2) ? 254 : 10);
+                tokens.push_back(Lh5Token::Reference(length, 1 + random.Below(random.Below(2) ? 8192 : 64)));
+                produced += length;
+            }
+        }
+        BitWriter out;
+        for (size_t start = 0; start < tokens.size();) {
+            size_t end = std::min(tokens.size(), start + 1 + random.Below(2000));
+            WriteBlock(out, std::vector<Lh5Token>(tokens.begin() + start, tokens.begin() + end));
+            start = end;
+        }
+        MemberSpec member;
+        member.name = "tokens";
+        member.data = out.Finish();
+        member.originalSize = produced - random.Below(3);
+        member.crc = (uint16_t)random.Next();
+        ASSERT_TRUE(SameAsReference(ArchiveOf({member}), UINT64_MAX, "round " + std::to_string(round)));
+    }
+}
+
+TEST(Differential, DamagedArchivesMatchTheModel)
+{
+    std::vector<Bytes> seeds = SeedArchives();
+    Random random{7};
+    for (int round = 0; round < 4000; ++round) {
+        Bytes archive = seeds[random.Below((uint32_t)seeds.size())];
+        Mutate(archive, random);
+        // Damaged sizes can ask for gigabytes: a small disk ends those early.
+        uint64_t capacity = random.Below(3) == 0 ? random.Below(40000) : 600000;
+        ASSERT_TRUE(SameAsReference(archive, capacity, "round " + std::to_string(round)));
+    }
+}
+
+TEST(Differential, GarbageStreamsMatchTheModel)
+{
+    Random random{99};
+    for (int round = 0; round < 3000; ++round) {
+        MemberSpec member;
+        member.name = "garbage";
+        member.data.resize(random.Below(200));
+        for (uint8_t& byte : member.data)
+            byte = (uint8_t)(random.Below(4) == 0 ? 0xFF : random.Below(5) == 0 ? 0 : random.Next());
+        member.originalSize = random.Below(20000);
+        member.crc = (uint16_t)random.Next();
+        Bytes archive = ArchiveOf({member}, random.Below(2) == 0);
+        ASSERT_TRUE(SameAsReference(archive, 300000, "round " + std::to_string(round)));
+    }
+}
+
+} // namespace
