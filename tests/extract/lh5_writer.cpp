@@ -289,7 +289,7 @@ void WriteBlock(BitWriter& out, const std::vector<Lh5Token>& tokens)
     WriteTokens(out, codes, tokens);
 }
 
-std::vector<Lh5Token> GreedyTokens(const std::vector<uint8_t>& data)
+std::vector<Lh5Token> GreedyTokens(const std::vector<uint8_t>& data, size_t maxDistance)
 {
     const size_t kHashSize = 1 << 15;
     const unsigned kMaxChain = 48;
@@ -311,7 +311,7 @@ std::vector<Lh5Token> GreedyTokens(const std::vector<uint8_t>& data)
             for (int64_t candidate = head[hashAt(i)]; candidate >= 0 && chain < kMaxChain;
                  candidate = previous[candidate], ++chain) {
                 size_t distance = i - (size_t)candidate;
-                if (distance > 8192)
+                if (distance > maxDistance)
                     break;
                 size_t length = 0;
                 while (length < 256 && i + length < data.size() && data[candidate + length] == data[i + length])
@@ -336,9 +336,9 @@ std::vector<Lh5Token> GreedyTokens(const std::vector<uint8_t>& data)
     return tokens;
 }
 
-std::vector<uint8_t> CompressLh5(const std::vector<uint8_t>& data, size_t maxBlock)
+std::vector<uint8_t> CompressLh5(const std::vector<uint8_t>& data, size_t maxBlock, size_t maxDistance)
 {
-    std::vector<Lh5Token> tokens = GreedyTokens(data);
+    std::vector<Lh5Token> tokens = GreedyTokens(data, maxDistance);
     BitWriter out;
     for (size_t start = 0; start < tokens.size(); start += maxBlock) {
         size_t end = std::min(tokens.size(), start + maxBlock);

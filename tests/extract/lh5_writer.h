@@ -58,6 +58,7 @@ void WriteBlock(BitWriter& out, const std::vector<Lh5Token>& tokens);
 // The tokens alone, with codes already written.
 void WriteTokens(BitWriter& out, const BlockCodes& codes, const std::vector<Lh5Token>& tokens);
 
-std::vector<Lh5Token> GreedyTokens(const std::vector<uint8_t>& data);
+// -lh4- streams reach back 4,096 bytes at most, -lh5- ones 8,192.
+std::vector<Lh5Token> GreedyTokens(const std::vector<uint8_t>& data, size_t maxDistance = 8192);
 // A whole member stream: blocks of at most maxBlock tokens.
-std::vector<uint8_t> CompressLh5(const std::vector<uint8_t>& data, size_t maxBlock = 65535);
+std::vector<uint8_t> CompressLh5(const std::vector<uint8_t>& data, size_t maxBlock = 65535, size_t maxDistance = 8192);
