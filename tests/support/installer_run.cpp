@@ -127,10 +127,15 @@ HWND InstallerRun::WaitForMessageBox(DWORD timeoutMs)
     return WaitForWindow(processId(), IsMessageBox, timeoutMs);
 }
 
+bool IsProgressWindow(HWND window)
+{
+    // The step ids alone are not unique: the shortcut dialog reuses 1003.
+    return GetDlgItem(window, IDC_STEP4_MARKER) != NULL && GetDlgItem(window, IDC_STEP4_LABEL) != NULL;
+}
+
 HWND InstallerRun::WaitForProgressWindow(DWORD timeoutMs)
 {
-    return WaitForWindow(processId(), [](HWND window) { return GetDlgItem(window, IDC_STEP0_MARKER) != NULL; },
-                         timeoutMs);
+    return WaitForWindow(processId(), IsProgressWindow, timeoutMs);
 }
 
 std::vector<std::string> InstallerRun::TempEntries() const

@@ -49,6 +49,8 @@ private:
     PROCESS_INFORMATION process_ = {};
 };
 
+bool IsProgressWindow(HWND window);
+
 // Removes a folder and everything below it; no error if it is not there.
 void RemoveTree(const std::string& path);
 std::vector<std::string> FolderEntries(const std::string& folder);
