@@ -20,7 +20,7 @@ int CompareWithLhasa(const std::string& archivePath, const std::string& ours)
     Bytes archive = ReadWholeFile(archivePath);
     SetMemberSink(nullptr);
     int result = ExtractArchive(ours.c_str(), archive.data(), (uint32_t)archive.size());
-    EXPECT_EQ(0, Run("lhasa xqw=" + Quote(theirs) + " " + Quote(archivePath) + " >/dev/null 2>&1"));
+    EXPECT_EQ(0, RunCommand("lhasa xqw=" + Quote(theirs) + " " + Quote(archivePath) + " >/dev/null 2>&1"));
 
     std::map<std::string, Bytes> ourFiles = FilesBelow(ours), theirFiles = FilesBelow(theirs);
     EXPECT_EQ(theirFiles.size(), ourFiles.size());

@@ -16,7 +16,7 @@ std::string Quote(const std::string& text)
     return quoted + "'";
 }
 
-int Run(const std::string& command)
+int RunCommand(const std::string& command)
 {
     int status = system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -27,7 +27,7 @@ std::string FreshFolder(const std::string& name)
     const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
     std::string folder = std::string(MORLU_BUILD_DIR) + "/test-output/" + test->test_suite_name() + "." +
                          test->name() + "/" + name;
-    Run("rm -rf " + Quote(folder) + " && mkdir -p " + Quote(folder));
+    RunCommand("rm -rf " + Quote(folder) + " && mkdir -p " + Quote(folder));
     return folder;
 }
 
@@ -157,7 +157,7 @@ static Corpus MakeCorpus()
 
     // Made aside and renamed into place: test programs run side by side.
     std::string making = root + ".making." + std::to_string(getpid());
-    Run("rm -rf " + Quote(making) + " && mkdir -p " + Quote(making + "/files"));
+    RunCommand("rm -rf " + Quote(making) + " && mkdir -p " + Quote(making + "/files"));
     std::string names;
     for (const auto& file : files) {
         WriteWholeFile(making + "/files/" + file.first, file.second);
@@ -166,12 +166,12 @@ static Corpus MakeCorpus()
     for (int level : {0, 1}) {
         std::string command = "cd " + Quote(making + "/files") + " && jlha a" + std::to_string(level) +
                               "o5q ../level" + std::to_string(level) + ".lzh" + names + " >/dev/null 2>&1";
-        if (Run(command) != 0)
+        if (RunCommand(command) != 0)
             throw std::runtime_error("jlha failed: " + command);
     }
     WriteWholeFile(making + "/done", Bytes());
     if (rename(making.c_str(), root.c_str()) != 0)
-        Run("rm -rf " + Quote(making));
+        RunCommand("rm -rf " + Quote(making));
     return corpus;
 }
 

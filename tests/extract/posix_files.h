@@ -19,7 +19,7 @@ void WriteWholeFile(const std::string& path, const Bytes& bytes);
 std::map<std::string, Bytes> FilesBelow(const std::string& folder);
 
 // Runs a shell command line; returns its exit status.
-int Run(const std::string& command);
+int RunCommand(const std::string& command);
 std::string Quote(const std::string& text);
 
 // The corpus of the differential tests against lhasa: generated once under the
