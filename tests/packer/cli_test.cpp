@@ -1,0 +1,221 @@
+// morlu-pack list, test and extract as the publisher runs them: exit codes,
+// messages that name the member, UTF-8 names, archives inside installers.
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <string.h>
+#include <sys/wait.h>
+
+#include <string>
+
+#include "archive_builder.h"
+#include "posix_files.h"
+
+namespace {
+
+struct Outcome {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+Outcome Pack(const std::string& arguments)
+{
+    std::string errPath = FreshFolder("stderr") + "/err.txt";
+    std::string command = std::string(MORLU_BUILD_DIR) + "/morlu-pack " + arguments + " 2>" + Quote(errPath);
+    FILE* pipe = popen(command.c_str(), "r");
+    Outcome outcome;
+    char buffer[4096];
+    size_t count;
+    while ((count = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        outcome.out.append(buffer, count);
+    int status = pclose(pipe);
+    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    Bytes err = ReadWholeFile(errPath);
+    outcome.err.assign(err.begin(), err.end());
+    return outcome;
+}
+
+bool Contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+std::string WriteArchive(const Bytes& archive, const std::string& name = "archive.lzh")
+{
+    std::string path = FreshFolder("input") + "/" + name;
+    WriteWholeFile(path, archive);
+    return path;
+}
+
+// An installer: a program image, the container at a 256-byte boundary, the
+// archive, and a signature table after it.
+Bytes InstallerAround(const Bytes& archive, int32_t archiveSizeField)
+{
+    Bytes file(0x600, 0xCC);
+    file[0] = 'M';
+    file[1] = 'Z';
+    for (int i = 0; i < 4; ++i)
+        for (char c : std::string("#ZQJ# "))
+            file.push_back((uint8_t)c);
+    Bytes header(32, 0);
+    memcpy(header.data(), "1.10", 4);
+    auto put = [&](size_t at, int32_t value) {
+        for (int i = 0; i < 4; ++i)
+            header[at + i] = (uint8_t)(value >> 8 * i);
+    };
+    put(20, 2);
+    put(24, 32);
+    put(28, archiveSizeField);
+    file.insert(file.end(), header.begin(), header.end());
+    file.insert(file.end(), archive.begin(), archive.end());
+    file.insert(file.end(), 4414, 0x5A);
+    return file;
+}
+
+Bytes TwoMembers()
+{
+    MemberSpec text = Lh5Member("readme.txt", TextBytes(40000, 90));
+    text.dosDate = (uint16_t)((43 << 9) | (12 << 5) | 24); // 2023-12-24
+    text.dosTime = (uint16_t)((18 << 11) | (30 << 5) | 5); // 18:30:10
+    return ArchiveOf({text, StoredMember("\x95\x5C\x8E\xA6.bin", RandomBytes(1000, 91))}); // 表示.bin
+}
+
+TEST(PackCli, HelpAndUsageErrors)
+{
+    Outcome help = Pack("--help");
+    EXPECT_EQ(0, help.status);
+    for (const char* part : {"list FILE", "test FILE", "extract FILE", "-C DIR", "Exit status", "data error",
+                             "file error", "installer"})
+        EXPECT_TRUE(Contains(help.out, part)) << part;
+
+    for (const char* arguments : {"", "frobnicate x", "list", "list a b", "test", "extract", "extract a.lzh -C",
+                                  "extract a.lzh -x", "extract a.lzh b.lzh"}) {
+        Outcome usage = Pack(arguments);
+        EXPECT_EQ(1, usage.status) << arguments;
+        EXPECT_TRUE(Contains(usage.err, "morlu-pack")) << arguments;
+        EXPECT_TRUE(usage.out.empty()) << arguments;
+    }
+}
+
+TEST(PackCli, ListShowsEveryMemberWithItsNameInUtf8)
+{
+    Bytes archive = TwoMembers();
+    Outcome list = Pack("list " + Quote(WriteArchive(archive)));
+    EXPECT_EQ(0, list.status) << list.err;
+    MemberSpec first = Lh5Member("readme.txt", TextBytes(40000, 90));
+    char expected[200];
+    snprintf(expected, sizeof expected, "-lh5- %10u %10u %04X 2023-12-24 18:30:10 readme.txt\n",
+             (unsigned)first.data.size(), 40000u, first.crc);
+    snprintf(expected + strlen(expected), sizeof expected - strlen(expected),
+             "-lh0- %10u %10u %04X 2021-03-04 05:06:08 表示.bin\n", 1000u, 1000u,
+             ReferenceCrc16(RandomBytes(1000, 91)));
+    EXPECT_EQ(expected, list.out);
+}
+
+TEST(PackCli, ListFindsTheArchiveInsideAnInstaller)
+{
+    Bytes archive = TwoMembers();
+    Outcome list = Pack("list " + Quote(WriteArchive(InstallerAround(archive, (int32_t)archive.size()), "setup.exe")));
+    EXPECT_EQ(0, list.status) << list.err;
+    EXPECT_TRUE(Contains(list.out, "readme.txt"));
+    EXPECT_TRUE(Contains(list.out, "表示.bin"));
+
+    Outcome damaged = Pack("list " + Quote(WriteArchive(InstallerAround(archive, (int32_t)archive.size() + 5000),
+                                                        "setup.exe")));
+    EXPECT_EQ(2, damaged.status);
+    EXPECT_TRUE(Contains(damaged.err, "setup.exe: payload container damaged")) << damaged.err;
+}
+
+TEST(PackCli, ListReportsDamagedHeaders)
+{
+    Bytes archive = TwoMembers();
+    size_t second = MemberBytes(Lh5Member("readme.txt", TextBytes(40000, 90))).size();
+    archive[second + 1] ^= 0x40;
+    Outcome list = Pack("list " + Quote(WriteArchive(archive)));
+    EXPECT_EQ(2, list.status);
+    EXPECT_TRUE(Contains(list.out, "readme.txt"));
+    EXPECT_TRUE(Contains(list.err, "member 2: header checksum does not match")) << list.err;
+
+    Bytes cut(archive.begin(), archive.begin() + 100);
+    list = Pack("list " + Quote(WriteArchive(cut)));
+    EXPECT_EQ(2, list.status);
+    EXPECT_TRUE(Contains(list.err, "member 1 (readme.txt): the archive ends inside its data")) << list.err;
+}
+
+TEST(PackCli, TestChecksEveryMember)
+{
+    Outcome good = Pack("test " + Quote(WriteArchive(TwoMembers())));
+    EXPECT_EQ(0, good.status) << good.err;
+    EXPECT_EQ("OK  readme.txt\nOK  表示.bin\n2 members OK\n", good.out);
+
+    MemberSpec bad = StoredMember("bad.bin", RandomBytes(100, 92));
+    bad.crc ^= 0x1111;
+    Outcome damaged = Pack("test " + Quote(WriteArchive(ArchiveOf({Lh5Member("fine.txt", BytesOf("fine")), bad}))));
+    EXPECT_EQ(2, damaged.status);
+    EXPECT_EQ("OK  fine.txt\n", damaged.out);
+    EXPECT_TRUE(Contains(damaged.err, "member 2 (bad.bin): CRC-16 does not match")) << damaged.err;
+}
+
+TEST(PackCli, TestAndExtractJlhaArchives)
+{
+    const Corpus& corpus = JlhaCorpus();
+    for (const std::string& archive : {corpus.level0, corpus.level1}) {
+        Outcome test = Pack("test " + Quote(archive));
+        EXPECT_EQ(0, test.status) << test.err;
+        EXPECT_TRUE(Contains(test.out, std::to_string(corpus.names.size()) + " members OK"));
+
+        std::string folder = FreshFolder("extracted");
+        Outcome extract = Pack("extract " + Quote(archive) + " -C " + Quote(folder));
+        EXPECT_EQ(0, extract.status) << extract.err;
+        for (const std::string& name : corpus.names)
+            EXPECT_TRUE(ReadWholeFile(folder + "/" + name) == ReadWholeFile(corpus.folder + "/" + name)) << name;
+    }
+}
+
+TEST(PackCli, ExtractWritesIntoTheFolder)
+{
+    std::string input = WriteArchive(InstallerAround(TwoMembers(), (int32_t)TwoMembers().size()), "setup.exe");
+    std::string folder = FreshFolder("out");
+    Outcome extract = Pack("extract " + Quote(input) + " -C " + Quote(folder + "/"));
+    EXPECT_EQ(0, extract.status) << extract.err;
+    EXPECT_TRUE(ReadWholeFile(folder + "/readme.txt") == TextBytes(40000, 90));
+    EXPECT_TRUE(ReadWholeFile(folder + "/表示.bin") == RandomBytes(1000, 91));
+
+    // -C may come first.
+    std::string other = FreshFolder("other");
+    EXPECT_EQ(0, Pack("extract -C " + Quote(other) + " " + Quote(input)).status);
+    EXPECT_TRUE(ReadWholeFile(other + "/readme.txt") == TextBytes(40000, 90));
+}
+
+TEST(PackCli, ExtractFileErrors)
+{
+    std::string input = WriteArchive(TwoMembers());
+    Outcome missing = Pack("extract " + Quote(input) + " -C " + Quote(FreshFolder("out") + "/missing"));
+    EXPECT_EQ(3, missing.status);
+    EXPECT_TRUE(Contains(missing.err, "No such file or directory")) << missing.err;
+
+    // A folder where the member's file should go.
+    std::string folder = FreshFolder("out");
+    ASSERT_EQ(0, RunCommand("mkdir " + Quote(folder + "/readme.txt")));
+    Outcome blocked = Pack("extract " + Quote(input) + " -C " + Quote(folder));
+    EXPECT_EQ(3, blocked.status);
+    EXPECT_TRUE(Contains(blocked.err, "member 1 (readme.txt): cannot create the file: Is a directory")) << blocked.err;
+
+    Outcome unreadable = Pack("list " + Quote(folder + "/no-such.lzh"));
+    EXPECT_EQ(3, unreadable.status);
+    EXPECT_TRUE(Contains(unreadable.err, "no-such.lzh: No such file or directory")) << unreadable.err;
+}
+
+TEST(PackCli, ExtractRefusesNamesThatLeaveTheFolder)
+{
+    std::string folder = FreshFolder("out");
+    std::string input = WriteArchive(ArchiveOf({Lh5Member("..\\escaped.txt", BytesOf("x"))}));
+    Outcome extract = Pack("extract " + Quote(input) + " -C " + Quote(folder));
+    EXPECT_EQ(2, extract.status);
+    EXPECT_TRUE(Contains(extract.err, "member 1 (..\\escaped.txt): name would leave the destination folder"))
+        << extract.err;
+    EXPECT_NE(0, RunCommand("test -e " + Quote(folder + "/../escaped.txt")));
+}
+
+} // namespace
