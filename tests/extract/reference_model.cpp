@@ -2,7 +2,6 @@
 
 #include <string.h>
 
-#include "archive_builder.h"
 #include "extract/member_header.h"
 
 namespace reference {
