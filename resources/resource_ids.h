@@ -15,3 +15,6 @@
 // The last step's two ids are the other way round.
 #define IDC_STEP4_LABEL 1011
 #define IDC_STEP4_MARKER 1012
+
+#define IDC_DESKTOP_SHORTCUT 1002
+#define IDC_PROGRAMS_SHORTCUT 1003

@@ -26,6 +26,12 @@ std::string ClassNameOf(HWND window)
     return std::string(name, length > 0 ? length : 0);
 }
 
+int CheckStateOf(HWND dialog, int id)
+{
+    HWND item = GetDlgItem(dialog, id);
+    return item != NULL ? (int)SendMessageA(item, BM_GETCHECK, 0, 0) : -1;
+}
+
 namespace {
 struct Search {
     DWORD processId;

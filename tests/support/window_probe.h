@@ -10,6 +10,8 @@
 std::string WindowTextOf(HWND window);
 std::string ItemTextOf(HWND dialog, int id);
 std::string ClassNameOf(HWND window);
+// BST_CHECKED, BST_UNCHECKED or BST_INDETERMINATE; -1 when there is no such control.
+int CheckStateOf(HWND dialog, int id);
 
 // Visible top-level windows of the process.
 std::vector<HWND> TopLevelWindowsOf(DWORD processId);

@@ -1,0 +1,13 @@
+#pragma once
+#include <windows.h>
+#include <shlobj.h>
+
+// path (MAX_PATH bytes) = the file-system path of the folder that idList names,
+// in the ANSI code page; the desktop root stands for the desktop directory.
+// Takes ownership of idList: it is freed through the shell allocator whatever
+// the outcome. Returns FALSE when no usable path comes out.
+BOOL GetFolderPathFromIdList(LPITEMIDLIST idList, char* path);
+
+// path = the current user's special folder (CSIDL_DESKTOPDIRECTORY,
+// CSIDL_PROGRAMS); FALSE when the shell cannot give it.
+BOOL ResolveSpecialFolder(int csidl, char* path);
