@@ -7,7 +7,6 @@
 
 namespace {
 
-const size_t kLevel1HeaderBytes = 27; // besides the name
 const uint8_t kAttributeArchive = 0x20;
 const uint8_t kHeaderLevel = 1;
 const uint8_t kOsMsDos = 'M';
@@ -62,8 +61,19 @@ uint32_t DosDateTime(time_t t)
            (uint32_t)local.tm_hour << 11 | (uint32_t)local.tm_min << 5 | (uint32_t)(local.tm_sec / 2);
 }
 
+PackedMember PackMember(const uint8_t* data, size_t size, PackMethod method, const Lh5Progress& progress)
+{
+    PackedMember packed;
+    packed.crc = Crc16(data, size);
+    packed.compressed = method == PackMethod::Lh5 && size <= kLh5MaxInput &&
+                        EncodeLh5(data, size, size, &packed.stream, progress);
+    if (!packed.compressed)
+        packed.stream = std::vector<uint8_t>();
+    return packed;
+}
+
 void ArchiveWriter::Add(const std::string& cp932Name, const uint8_t* data, size_t size, time_t modified,
-                        PackMethod method, const Lh5Progress& progress)
+                        const PackedMember& packed)
 {
     if (cp932Name.empty())
         throw PackError("a member name is empty");
@@ -73,19 +83,16 @@ void ArchiveWriter::Add(const std::string& cp932Name, const uint8_t* data, size_
     if (size > kLh5MaxInput)
         throw PackError("file is 4 GiB or larger; an LHA member cannot hold it");
 
-    std::vector<uint8_t> packed;
-    bool compressed = method == PackMethod::Lh5 && EncodeLh5(data, size, size, &packed, progress);
-    const uint8_t* body = compressed ? packed.data() : data;
-    size_t bodySize = compressed ? packed.size() : size;
-
+    const uint8_t* body = packed.compressed ? packed.stream.data() : data;
+    size_t bodySize = packed.compressed ? packed.stream.size() : size;
     const size_t nameLength = cp932Name.size();
     const size_t headerBytes = kLevel1HeaderBytes + nameLength;
-    if (archive_.size() + headerBytes + bodySize + 1 > kMaxArchive)
+    if (Size() + headerBytes + bodySize + 1 > kMaxArchive)
         throw PackError("the archive would exceed 2 GiB, more than the installer can hold");
 
     uint8_t header[kLevel1HeaderBytes + kMaxMemberName];
     header[0] = (uint8_t)(headerBytes - 2);
-    memcpy(header + 2, compressed ? "-lh5-" : "-lh0-", 5);
+    memcpy(header + 2, packed.compressed ? "-lh5-" : "-lh0-", 5);
     PutLe32(header + 7, (uint32_t)bodySize);
     PutLe32(header + 11, (uint32_t)size);
     uint32_t stamp = DosDateTime(modified);
@@ -95,7 +102,7 @@ void ArchiveWriter::Add(const std::string& cp932Name, const uint8_t* data, size_
     header[20] = kHeaderLevel;
     header[21] = (uint8_t)nameLength;
     memcpy(header + 22, cp932Name.data(), nameLength);
-    PutLe16(header + 22 + nameLength, Crc16(data, size));
+    PutLe16(header + 22 + nameLength, packed.crc);
     header[24 + nameLength] = kOsMsDos;
     PutLe16(header + 25 + nameLength, 0); // no extended header
     uint8_t sum = 0;
@@ -103,16 +110,12 @@ void ArchiveWriter::Add(const std::string& cp932Name, const uint8_t* data, size_
         sum = (uint8_t)(sum + header[i]);
     header[1] = sum;
 
-    archive_.insert(archive_.end(), header, header + headerBytes);
-    archive_.insert(archive_.end(), body, body + bodySize);
+    out_.insert(out_.end(), header, header + headerBytes);
+    out_.insert(out_.end(), body, body + bodySize);
     ++memberCount_;
 }
 
-std::vector<uint8_t> ArchiveWriter::Finish()
+void ArchiveWriter::Finish()
 {
-    std::vector<uint8_t> archive;
-    archive.swap(archive_);
-    archive.push_back(0);
-    memberCount_ = 0;
-    return archive;
+    out_.push_back(0);
 }

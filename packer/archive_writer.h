@@ -14,23 +14,41 @@ enum class PackMethod { Lh5, Lh0 };
 
 // Longest member name in bytes: the installer holds a member header in 104
 // bytes, and a level-1 header takes 27 bytes besides the name.
+const size_t kLevel1HeaderBytes = 27;
 const size_t kMaxMemberName = 77;
 
+// A member's data as it goes into the archive.
+struct PackedMember {
+    bool compressed = false;
+    std::vector<uint8_t> stream; // the -lh5- stream when compressed
+    uint16_t crc = 0;            // of the original bytes
+};
+
+// Compresses with Lh5 unless told to store, and stores what packing does not
+// make smaller. Touches no shared state: members may be packed in parallel.
+PackedMember PackMember(const uint8_t* data, size_t size, PackMethod method, const Lh5Progress& progress = nullptr);
+
+// Appends members to out, which may already hold what precedes the archive.
 class ArchiveWriter {
 public:
-    // Adds one member. cp932Name is the file name as the installer will create
-    // it. With Lh5 the member is stored instead when packing does not make it
-    // smaller. Throws PackError for a name or size the format cannot carry.
-    void Add(const std::string& cp932Name, const uint8_t* data, size_t size, time_t modified, PackMethod method,
-             const Lh5Progress& progress = nullptr);
+    explicit ArchiveWriter(std::vector<uint8_t>& out) : out_(out), start_(out.size()) {}
 
-    // The archive with its end mark; the writer is empty afterwards.
-    std::vector<uint8_t> Finish();
+    // Adds one member packed from data[0..size). cp932Name is the file name as
+    // the installer will create it. Throws PackError for a name or size the
+    // format cannot carry.
+    void Add(const std::string& cp932Name, const uint8_t* data, size_t size, time_t modified,
+             const PackedMember& packed);
+
+    // Appends the end mark.
+    void Finish();
 
     size_t MemberCount() const { return memberCount_; }
+    // Bytes of the archive so far.
+    size_t Size() const { return out_.size() - start_; }
 
 private:
-    std::vector<uint8_t> archive_;
+    std::vector<uint8_t>& out_;
+    size_t start_;
     size_t memberCount_ = 0;
 };
 

@@ -18,6 +18,7 @@
 #include "packer/installer_verifier.h"
 #include "packer/member_list.h"
 #include "packer/output_file.h"
+#include "packer/parallel_pack.h"
 #include "packer/pack_error.h"
 #include "packer/progress_bar.h"
 
@@ -193,47 +194,50 @@ static void CheckOutput(const std::string& output, const std::string& stub, cons
 
 static int Build(const BuildOptions& options)
 {
-    InstallerParts parts;
-    parts.versionText = VersionField(options.version);
-    if (!options.message.empty())
-        parts.message = MessageText(options.message);
-    parts.stub = StubImage(options.stub);
+    std::string versionText = VersionField(options.version);
+    std::string message = options.message.empty() ? "" : MessageText(options.message);
+    InstallerImage image = StartInstallerImage(StubImage(options.stub));
     std::vector<MemberSource> members = CollectMembers(options.paths);
     CheckOutput(options.output, options.stub, members);
 
     std::vector<FileContents> contents;
+    std::vector<const std::vector<uint8_t>*> inputs;
     contents.reserve(members.size());
     uint64_t total = 0;
     for (const MemberSource& member : members) {
         contents.push_back(ReadWholeFile(member.path));
+        inputs.push_back(&contents.back().bytes);
         total += contents.back().bytes.size();
     }
 
     ProgressBar bar(total, !options.quiet);
-    ArchiveWriter writer;
+    std::vector<PackedMember> packed = PackMembers(inputs, options.method, [&bar](uint64_t done) { bar.Update(done); });
+    bar.Update(total);
+
+    // Room for the whole archive at once: no copying as it grows.
+    size_t archiveSize = 1;
+    for (size_t i = 0; i < members.size(); ++i)
+        archiveSize += kLevel1HeaderBytes + members[i].name.size() +
+                       (packed[i].compressed ? packed[i].stream.size() : contents[i].bytes.size());
+    image.bytes.reserve(image.bytes.size() + archiveSize + message.size() + 1);
+
+    ArchiveWriter writer(image.bytes);
     std::vector<ExpectedMember> expected;
-    uint64_t done = 0;
     for (size_t i = 0; i < members.size(); ++i) {
         const std::vector<uint8_t>& bytes = contents[i].bytes;
-        writer.Add(members[i].name, bytes.data(), bytes.size(), contents[i].modified, options.method,
-                   [&bar, done](size_t memberDone) { bar.Update(done + memberDone); });
-        done += bytes.size();
-        bar.Update(done);
+        writer.Add(members[i].name, bytes.data(), bytes.size(), contents[i].modified, packed[i]);
+        packed[i] = PackedMember();
         expected.push_back(ExpectedMember{members[i].name, &bytes, DosDateTime(contents[i].modified)});
     }
-    parts.memberCount = (int32_t)writer.MemberCount();
-    parts.archive = writer.Finish();
-    size_t archiveSize = parts.archive.size();
-
-    std::vector<uint8_t> image = BuildInstallerImage(parts);
-    parts = InstallerParts();
-    VerifyInstaller(image, expected);
+    writer.Finish();
+    FinishInstallerImage(image, versionText, message, (int32_t)writer.MemberCount());
+    VerifyInstaller(image.bytes, expected);
     bar.Clear();
-    WriteFileAtomically(options.output, image);
+    WriteFileAtomically(options.output, image.bytes);
 
     if (!options.quiet)
         printf("%s: %zu members, %llu bytes in an archive of %zu (%.1f%%)\n", options.output.c_str(), members.size(),
-               (unsigned long long)total, archiveSize, total == 0 ? 100.0 : archiveSize * 100.0 / total);
+               (unsigned long long)total, writer.Size(), total == 0 ? 100.0 : writer.Size() * 100.0 / total);
     return EXIT_OK;
 }
 

@@ -44,37 +44,40 @@ void CheckTexts(const std::string& versionText, const std::string& message)
         throw PackError("message text holds a NUL byte, which would cut it short");
 }
 
-std::vector<uint8_t> BuildInstallerImage(const InstallerParts& parts)
+InstallerImage StartInstallerImage(const std::vector<uint8_t>& stub)
 {
-    CheckStub(parts.stub);
-    CheckTexts(parts.versionText, parts.message);
-
-    const size_t containerStart = (parts.stub.size() + kContainerAlignment - 1) / kContainerAlignment * kContainerAlignment;
-    const size_t headerStart = containerStart + kMagicRunLength;
-    const size_t archiveStart = headerStart + sizeof(PayloadHeader);
-    const size_t messageBytes = parts.message.empty() ? 0 : parts.message.size() + 1;
-    const size_t total = archiveStart + parts.archive.size() + messageBytes;
-    if (total > kMaxImage)
-        throw PackError("the installer would exceed 2 GiB, more than it can read of itself");
-
-    std::vector<uint8_t> image(total, 0);
-    memcpy(image.data(), parts.stub.data(), parts.stub.size());
+    CheckStub(stub);
+    InstallerImage image;
+    const size_t containerStart = (stub.size() + kContainerAlignment - 1) / kContainerAlignment * kContainerAlignment;
+    image.headerOffset = containerStart + kMagicRunLength;
+    image.bytes.assign(image.headerOffset + sizeof(PayloadHeader), 0);
+    memcpy(image.bytes.data(), stub.data(), stub.size());
     // Built from the repeats: no single constant in this program is the whole run.
     for (uint32_t group = 0; group < kMagicRepeats; ++group)
-        memcpy(&image[containerStart + group * kMagicTextLength], kMagicText, kMagicTextLength);
-
-    uint8_t* header = &image[headerStart];
-    memcpy(header, parts.versionText.data(), parts.versionText.size());
-    const int32_t archiveOffset = (int32_t)sizeof(PayloadHeader);
-    const int32_t archiveSize = (int32_t)parts.archive.size();
-    PutLe32(header + offsetof(PayloadHeader, messageOffset), parts.message.empty() ? 0 : archiveOffset + archiveSize);
-    PutLe32(header + offsetof(PayloadHeader, memberCount), parts.memberCount);
-    PutLe32(header + offsetof(PayloadHeader, archiveOffset), archiveOffset);
-    PutLe32(header + offsetof(PayloadHeader, archiveSize), archiveSize);
-
-    if (!parts.archive.empty())
-        memcpy(&image[archiveStart], parts.archive.data(), parts.archive.size());
-    if (!parts.message.empty())
-        memcpy(&image[archiveStart + parts.archive.size()], parts.message.data(), parts.message.size());
+        memcpy(&image.bytes[containerStart + group * kMagicTextLength], kMagicText, kMagicTextLength);
     return image;
+}
+
+void FinishInstallerImage(InstallerImage& image, const std::string& versionText, const std::string& message,
+                          int32_t memberCount)
+{
+    CheckTexts(versionText, message);
+    const size_t archiveOffset = sizeof(PayloadHeader);
+    const size_t archiveSize = image.bytes.size() - image.headerOffset - archiveOffset;
+    const size_t messageBytes = message.empty() ? 0 : message.size() + 1;
+    if (image.bytes.size() + messageBytes > kMaxImage)
+        throw PackError("the installer would exceed 2 GiB, more than it can read of itself");
+
+    uint8_t* header = &image.bytes[image.headerOffset];
+    memset(header, 0, sizeof(PayloadHeader));
+    memcpy(header, versionText.data(), versionText.size());
+    PutLe32(header + offsetof(PayloadHeader, messageOffset),
+            message.empty() ? 0 : (int32_t)(archiveOffset + archiveSize));
+    PutLe32(header + offsetof(PayloadHeader, memberCount), memberCount);
+    PutLe32(header + offsetof(PayloadHeader, archiveOffset), (int32_t)archiveOffset);
+    PutLe32(header + offsetof(PayloadHeader, archiveSize), (int32_t)archiveSize);
+    if (!message.empty()) {
+        image.bytes.insert(image.bytes.end(), message.begin(), message.end());
+        image.bytes.push_back(0);
+    }
 }

@@ -11,16 +11,6 @@ const int kMaxCodeLength = 16;
 const int kLengthSpecialIndex = 3;
 const int kNoSpecialIndex = -1;
 
-// Position symbol j codes distances less one in [2^(j-1), 2^j), so j is the
-// bit length of the value; the j-1 bits below the top one follow the symbol.
-int PositionSymbol(uint32_t position)
-{
-    int j = 0;
-    while (position >> j)
-        ++j;
-    return j;
-}
-
 int LastUsed(const uint8_t* lengths, size_t count)
 {
     int last = -1;
@@ -139,7 +129,7 @@ void WriteLh5Block(const Lh5Token* tokens, size_t count, BitWriter& bits)
     for (size_t i = 0; i < count; ++i) {
         ++charFreq[tokens[i].symbol];
         if (tokens[i].symbol >= 256)
-            ++positionFreq[PositionSymbol(tokens[i].position)];
+            ++positionFreq[Lh5PositionSymbol(tokens[i].position)];
     }
 
     uint8_t charLengths[kCharSymbols], positionLengths[kPositionSymbols];
@@ -158,7 +148,7 @@ void WriteLh5Block(const Lh5Token* tokens, size_t count, BitWriter& bits)
         bits.Put(charCodes[t.symbol], charLengths[t.symbol]);
         if (t.symbol < 256)
             continue;
-        int j = PositionSymbol(t.position);
+        int j = Lh5PositionSymbol(t.position);
         bits.Put(positionCodes[j], positionLengths[j]);
         if (j >= 2)
             bits.Put(t.position & ((1u << (j - 1)) - 1), j - 1);

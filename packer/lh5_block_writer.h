@@ -23,6 +23,16 @@ inline Lh5Token Lh5Reference(uint32_t length, uint32_t distance)
     return Lh5Token{(uint16_t)(length + 253), (uint16_t)(distance - 1)};
 }
 
+// Position symbol j codes distances less one in [2^(j-1), 2^j): the bit length
+// of the value. The j-1 bits below its top bit follow the symbol.
+inline int Lh5PositionSymbol(uint32_t position)
+{
+    int j = 0;
+    while (position >> j)
+        ++j;
+    return j;
+}
+
 // The block's count field is 16 bits.
 const size_t kLh5MaxBlockTokens = 65535;
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "packer/bit_writer.h"
+#include "packer/block_splitter.h"
 #include "packer/lh5_block_writer.h"
 
 namespace {
@@ -23,7 +24,6 @@ const uint32_t kMaxLazy = 128;
 // A 3-byte reference from further back costs more bits than three literals.
 const uint32_t kFarMinMatch = 4096;
 
-const size_t kBlockTokens = 16384;
 
 struct Match {
     uint32_t length;
@@ -144,36 +144,41 @@ private:
     uint16_t prev_[kLh5WindowSize];
 };
 
-// Collects tokens and writes them a block at a time.
+// Collects tokens as long as one block may be, then writes them in the blocks
+// that the splitter chooses.
 class TokenSink {
 public:
     TokenSink(std::vector<uint8_t>& packed, size_t sizeLimit, const Lh5Progress& progress)
         : bits_(packed), sizeLimit_(sizeLimit), progress_(progress)
     {
-        tokens_.reserve(kBlockTokens);
+        tokens_.reserve(kLh5MaxBlockTokens);
     }
 
     // False once the stream has reached the size limit.
     bool Add(Lh5Token token, size_t inputDone)
     {
         tokens_.push_back(token);
-        if (tokens_.size() < kBlockTokens)
+        if (tokens_.size() < kLh5MaxBlockTokens)
             return true;
-        return WriteBlock(inputDone);
+        return WriteBlocks(inputDone);
     }
 
     bool Finish(size_t inputDone)
     {
-        if (!tokens_.empty() && !WriteBlock(inputDone))
+        if (!tokens_.empty() && !WriteBlocks(inputDone))
             return false;
         bits_.Flush();
         return bits_.ByteCount() < sizeLimit_;
     }
 
 private:
-    bool WriteBlock(size_t inputDone)
+    bool WriteBlocks(size_t inputDone)
     {
-        WriteLh5Block(tokens_.data(), tokens_.size(), bits_);
+        const Lh5Token* next = tokens_.data();
+        for (size_t length : SplitIntoBlocks(tokens_.data(), tokens_.size())) {
+            WriteLh5Block(next, length, bits_);
+            next += length;
+        }
         tokens_.clear();
         if (progress_)
             progress_(inputDone);

@@ -51,6 +51,11 @@ time_t UtcTime(int year, int month, int day, int hour, int minute, int second)
     return timegm(&t);
 }
 
+void AddMember(ArchiveWriter& writer, const std::string& name, const Bytes& data, time_t modified, PackMethod method)
+{
+    writer.Add(name, data.data(), data.size(), modified, PackMember(data.data(), data.size(), method));
+}
+
 uint32_t Le(const Bytes& b, size_t at, int width)
 {
     uint32_t v = 0;
@@ -90,10 +95,14 @@ TEST(ArchiveWriter, WritesLevelOneHeadersWithoutExtendedHeaders)
 {
     TimeZone utc("UTC");
     Bytes text = TextBytes(5000, 1);
-    ArchiveWriter writer;
-    writer.Add("read.txt", text.data(), text.size(), UtcTime(2021, 3, 4, 5, 6, 8), PackMethod::Lh5);
+    Bytes archive = {0xEE, 0xEE}; // whatever precedes the archive stays
+    ArchiveWriter writer(archive);
+    AddMember(writer, "read.txt", text, UtcTime(2021, 3, 4, 5, 6, 8), PackMethod::Lh5);
     EXPECT_EQ(writer.MemberCount(), 1u);
-    Bytes archive = writer.Finish();
+    writer.Finish();
+    EXPECT_EQ(writer.Size(), archive.size() - 2);
+    ASSERT_EQ(archive[0], 0xEE);
+    archive.erase(archive.begin(), archive.begin() + 2);
 
     const size_t n = 8;
     ASSERT_GT(archive.size(), 27 + n);
@@ -116,18 +125,18 @@ TEST(ArchiveWriter, WritesLevelOneHeadersWithoutExtendedHeaders)
     EXPECT_EQ(Le(archive, 25 + n, 2), 0u) << "no extended header";
     EXPECT_EQ(archive.size(), 27 + n + packed + 1);
     EXPECT_EQ(archive.back(), 0) << "end mark";
-    EXPECT_TRUE(writer.Finish() == Bytes{0}) << "Finish leaves the writer empty";
 }
 
 TEST(ArchiveWriter, StoresWhatDoesNotShrinkAndWhatItIsToldToStore)
 {
     Bytes random = RandomBytes(10000, 2);
     Bytes text = TextBytes(10000, 2);
-    ArchiveWriter writer;
-    writer.Add("random", random.data(), random.size(), 0, PackMethod::Lh5);
-    writer.Add("empty", nullptr, 0, 0, PackMethod::Lh5);
-    writer.Add("text", text.data(), text.size(), 0, PackMethod::Lh0);
-    Bytes archive = writer.Finish();
+    Bytes archive;
+    ArchiveWriter writer(archive);
+    AddMember(writer, "random", random, 0, PackMethod::Lh5);
+    AddMember(writer, "empty", Bytes(), 0, PackMethod::Lh5);
+    AddMember(writer, "text", text, 0, PackMethod::Lh0);
+    writer.Finish();
 
     size_t at = 0;
     for (const Bytes* data : std::vector<const Bytes*>{&random, nullptr, &text}) {
@@ -143,16 +152,33 @@ TEST(ArchiveWriter, StoresWhatDoesNotShrinkAndWhatItIsToldToStore)
     EXPECT_EQ(at + 1, archive.size());
 }
 
+TEST(PackMember, KeepsTheStreamOnlyWhenItShrinks)
+{
+    Bytes text = TextBytes(20000, 5);
+    PackedMember packed = PackMember(text.data(), text.size(), PackMethod::Lh5);
+    EXPECT_TRUE(packed.compressed);
+    EXPECT_LT(packed.stream.size(), text.size() / 2);
+    EXPECT_EQ(packed.crc, Crc16(text.data(), text.size()));
+
+    Bytes random = RandomBytes(20000, 5);
+    packed = PackMember(random.data(), random.size(), PackMethod::Lh5);
+    EXPECT_FALSE(packed.compressed);
+    EXPECT_TRUE(packed.stream.empty()) << "the partial stream is dropped";
+    EXPECT_EQ(packed.crc, Crc16(random.data(), random.size()));
+
+    EXPECT_FALSE(PackMember(text.data(), text.size(), PackMethod::Lh0).compressed);
+}
+
 TEST(ArchiveWriter, RefusesNamesTheInstallerCannotHold)
 {
     Bytes data = {1, 2, 3};
-    ArchiveWriter writer;
-    EXPECT_NO_THROW(writer.Add(std::string(77, 'a'), data.data(), data.size(), 0, PackMethod::Lh5));
-    EXPECT_THROW(writer.Add(std::string(78, 'a'), data.data(), data.size(), 0, PackMethod::Lh5), PackError);
-    EXPECT_THROW(writer.Add("", data.data(), data.size(), 0, PackMethod::Lh5), PackError);
+    Bytes archive;
+    ArchiveWriter writer(archive);
+    EXPECT_NO_THROW(AddMember(writer, std::string(77, 'a'), data, 0, PackMethod::Lh5));
+    EXPECT_THROW(AddMember(writer, std::string(78, 'a'), data, 0, PackMethod::Lh5), PackError);
+    EXPECT_THROW(AddMember(writer, "", data, 0, PackMethod::Lh5), PackError);
     EXPECT_EQ(writer.MemberCount(), 1u);
-
-    Bytes archive = writer.Finish();
+    writer.Finish();
     Decoded decoded = DecodeWithEngine(archive.data(), archive.size());
     EXPECT_EQ(decoded.result, 1) << "a 77-byte name fits the engine's header copy";
 }
@@ -168,14 +194,14 @@ CorpusArchive MakeCorpusArchive()
 {
     CorpusArchive c;
     c.items = GeneratedCorpus();
-    ArchiveWriter writer;
+    ArchiveWriter writer(c.archive);
     time_t t = UtcTime(2024, 7, 15, 12, 30, 44);
     for (const CorpusItem& item : c.items) {
         c.times.push_back(t);
-        writer.Add(item.name, item.bytes.data(), item.bytes.size(), t, PackMethod::Lh5);
+        AddMember(writer, item.name, item.bytes, t, PackMethod::Lh5);
         t += 86400 + 3601;
     }
-    c.archive = writer.Finish();
+    writer.Finish();
     return c;
 }
 

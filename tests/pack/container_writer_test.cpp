@@ -10,15 +10,29 @@
 
 namespace {
 
-InstallerParts Parts(size_t stubSize)
+struct Parts {
+    Bytes stub;
+    std::string versionText = "1.10";
+    std::string message;
+    int32_t memberCount = 3;
+    Bytes archive;
+};
+
+Parts PartsWithStub(size_t stubSize)
 {
-    InstallerParts parts;
+    Parts parts;
     parts.stub = FakeStub(stubSize);
-    parts.versionText = "1.10";
-    parts.memberCount = 3;
     parts.archive = RandomBytes(777, 1);
     parts.archive.push_back(0);
     return parts;
+}
+
+Bytes BuildInstallerImage(const Parts& parts)
+{
+    InstallerImage image = StartInstallerImage(parts.stub);
+    image.bytes.insert(image.bytes.end(), parts.archive.begin(), parts.archive.end());
+    FinishInstallerImage(image, parts.versionText, parts.message, parts.memberCount);
+    return image.bytes;
 }
 
 int32_t Field(const Bytes& image, uint32_t header, size_t offset)
@@ -29,7 +43,7 @@ int32_t Field(const Bytes& image, uint32_t header, size_t offset)
 TEST(ContainerWriter, AppendsTheContainerAtTheNext256ByteBoundary)
 {
     for (size_t stubSize : {2u, 255u, 256u, 257u, 20000u}) {
-        InstallerParts parts = Parts(stubSize);
+        Parts parts = PartsWithStub(stubSize);
         Bytes image = BuildInstallerImage(parts);
         size_t start = (stubSize + 255) / 256 * 256;
         ASSERT_EQ(image.size(), start + 24 + 32 + parts.archive.size()) << stubSize;
@@ -55,7 +69,7 @@ TEST(ContainerWriter, AppendsTheContainerAtTheNext256ByteBoundary)
 
 TEST(ContainerWriter, PutsTheMessageNulTerminatedAfterTheArchive)
 {
-    InstallerParts parts = Parts(1000);
+    Parts parts = PartsWithStub(1000);
     parts.message = "\x82\xb1\x82\xf1\x82\xc9\x82\xbf\x82\xcd"; // こんにちは
     Bytes image = BuildInstallerImage(parts);
     uint32_t header;
@@ -68,7 +82,7 @@ TEST(ContainerWriter, PutsTheMessageNulTerminatedAfterTheArchive)
 
 TEST(ContainerWriter, VersionTextUpToFifteenBytes)
 {
-    InstallerParts parts = Parts(300);
+    Parts parts = PartsWithStub(300);
     parts.versionText = std::string(15, '9');
     Bytes image = BuildInstallerImage(parts);
     EXPECT_EQ(image[512 + 24 + 15], 0) << "the 16th byte stays NUL";
@@ -80,9 +94,9 @@ TEST(ContainerWriter, VersionTextUpToFifteenBytes)
 
 TEST(ContainerWriter, RefusesAStubThatAlreadyCarriesAContainer)
 {
-    Bytes installer = BuildInstallerImage(Parts(4000));
+    Bytes installer = BuildInstallerImage(PartsWithStub(4000));
     EXPECT_THROW(CheckStub(installer), PackError);
-    InstallerParts again = Parts(10);
+    Parts again = PartsWithStub(10);
     again.stub = installer;
     EXPECT_THROW(BuildInstallerImage(again), PackError);
 
@@ -111,7 +125,7 @@ TEST(ContainerWriter, TheShippingStubTakesAContainer)
     std::string stub = ShippingStub();
     if (stub.empty())
         GTEST_SKIP() << "build/win32/setup-stub.exe is not built";
-    InstallerParts parts = Parts(2);
+    Parts parts = PartsWithStub(2);
     parts.stub = ReadBytes(stub);
     EXPECT_NO_THROW(CheckStub(parts.stub)) << "the stub's own magic text must not form a run";
     Bytes image = BuildInstallerImage(parts);
