@@ -97,35 +97,45 @@ static void BuildTable(unsigned symbols, const uint8_t* lengths, unsigned tableB
     for (unsigned i = 0; i < 1u << tableBits; ++i)
         table[i] = unassigned;
 
+    // The symbols with a code, by length and then by symbol.
+    uint16_t firstOfLength[18] = {};
+    for (unsigned symbol = 0; symbol < symbols; ++symbol)
+        if (lengths[symbol] >= 1 && lengths[symbol] <= 16)
+            ++firstOfLength[lengths[symbol] + 1];
+    for (unsigned length = 2; length <= 17; ++length)
+        firstOfLength[length] = (uint16_t)(firstOfLength[length] + firstOfLength[length - 1]);
+    uint16_t ordered[kCharSymbols];
+    for (unsigned symbol = 0; symbol < symbols; ++symbol)
+        if (lengths[symbol] >= 1 && lengths[symbol] <= 16)
+            ordered[firstOfLength[lengths[symbol]]++] = (uint16_t)symbol;
+    unsigned coded = firstOfLength[16];
+
     unsigned nextNode = symbols;
     uint32_t code = 0; // the current code at the top of 16 bits
-    for (unsigned length = 1; length <= 16; ++length) {
-        const uint32_t weight = 0x10000u >> length;
-        for (unsigned symbol = 0; symbol < symbols; ++symbol) {
-            if (lengths[symbol] != length)
-                continue;
-            const uint16_t leaf = Leaf(symbol, length);
-            if (length <= tableBits) {
-                uint16_t* entry = table + (code >> (16 - tableBits));
-                for (unsigned i = 0; i < 1u << (tableBits - length); ++i)
-                    entry[i] = leaf;
-            } else {
-                uint16_t* slot = table + (code >> (16 - tableBits));
-                for (int bit = 15 - (int)tableBits; bit >= 16 - (int)length; --bit) {
-                    if (!(*slot & kNode)) {
-                        s.oneChild[nextNode] = unassigned;
-                        s.zeroChild[nextNode] = unassigned;
-                        *slot = (uint16_t)(kNode | nextNode++);
-                    }
-                    unsigned node = *slot & ~kNode;
-                    slot = code >> bit & 1 ? &s.oneChild[node] : &s.zeroChild[node];
+    for (unsigned i = 0; i < coded; ++i) {
+        const unsigned symbol = ordered[i];
+        const unsigned length = lengths[symbol];
+        const uint16_t leaf = Leaf(symbol, length);
+        if (length <= tableBits) {
+            uint16_t* entry = table + (code >> (16 - tableBits));
+            for (unsigned k = 0; k < 1u << (tableBits - length); ++k)
+                entry[k] = leaf;
+        } else {
+            uint16_t* slot = table + (code >> (16 - tableBits));
+            for (int bit = 15 - (int)tableBits; bit >= 16 - (int)length; --bit) {
+                if (!(*slot & kNode)) {
+                    s.oneChild[nextNode] = unassigned;
+                    s.zeroChild[nextNode] = unassigned;
+                    *slot = (uint16_t)(kNode | nextNode++);
                 }
-                *slot = leaf;
+                unsigned node = *slot & ~kNode;
+                slot = code >> bit & 1 ? &s.oneChild[node] : &s.zeroChild[node];
             }
-            code += weight;
-            if (code == 0x10000)
-                return;
+            *slot = leaf;
         }
+        code += 0x10000u >> length;
+        if (code == 0x10000)
+            return;
     }
 }
 
@@ -211,8 +221,12 @@ static int ReadCharLengths()
     return 0;
 }
 
+// Kept out of line, like the edge copy: inlined, they would crowd the symbol
+// loop's registers.
+#define COLD __attribute__((noinline, cold))
+
 // The block's symbol count less one; a count of 0 gives 65,536 symbols.
-static int ReadBlockHeader()
+static COLD int ReadBlockHeader()
 {
     ExtractState& s = extractState;
     s.blockSize = (uint16_t)(GetBits(16) - 1);
@@ -226,7 +240,8 @@ static int ReadBlockHeader()
 
 // A reference whose source starts before the window or that meets the
 // window's end: byte by byte, wrapping the source and flushing the output.
-static int CopyAcrossWindowEdge(unsigned char*& out, unsigned distance, unsigned length)
+// Returns the new output position, or null after a failed flush (*code).
+static COLD unsigned char* CopyAcrossWindowEdge(unsigned char* out, unsigned distance, unsigned length, int* code)
 {
     ExtractState& s = extractState;
     unsigned char* const windowEnd = s.window + kWindowSize;
@@ -236,35 +251,42 @@ static int CopyAcrossWindowEdge(unsigned char*& out, unsigned distance, unsigned
         *out++ = *from++;
         if (out == windowEnd) {
             s.writePos = out;
-            int code = FlushWindow();
-            if (code != 0)
-                return code;
+            *code = FlushWindow();
+            if (*code != 0)
+                return nullptr;
             out = s.window;
         }
         if (from == windowEnd)
             from = s.window;
     }
-    return 0;
+    return out;
+}
+
+// Copies in steps of Step bytes, the last one ending at the reference's end and
+// perhaps overlapping the one before it (writing the same bytes again). With a
+// distance of at least Step no step reads what it writes itself.
+template <unsigned Step>
+static inline void CopyInSteps(unsigned char* out, const unsigned char* from, unsigned length)
+{
+    for (unsigned done = 0; done + Step < length; done += Step)
+        memcpy(out + done, from + done, Step);
+    memcpy(out + length - Step, from + length - Step, Step);
 }
 
 // A reference inside the window: each byte is read after the one before it is
-// stored, so a short distance repeats the bytes it has just produced.
+// stored, so a short distance repeats the bytes it has just produced. Lengths
+// are 3 to 256; nothing is written past the reference's end.
 static inline void CopyInsideWindow(unsigned char* out, unsigned distance, unsigned length)
 {
     const unsigned char* from = out - distance;
-    if (distance >= 8 && length >= 8) {
-        // 8-byte steps never read what they write; the last step may write
-        // again what the one before wrote, with the same bytes.
-        unsigned done = 0;
-        for (; done + 8 <= length; done += 8)
-            memcpy(out + done, from + done, 8);
-        memcpy(out + length - 8, from + length - 8, 8);
-    } else if (distance == 1) {
+    if (distance >= 8 && length >= 8)
+        CopyInSteps<8>(out, from, length);
+    else if (distance >= 4 && length >= 4)
+        CopyInSteps<4>(out, from, length);
+    else if (distance >= 2)
+        CopyInSteps<2>(out, from, length);
+    else
         memset(out, out[-1], length);
-    } else {
-        for (unsigned i = 0; i < length; ++i)
-            out[i] = from[i];
-    }
 }
 
 // The symbol loop, with the reader and the output position in locals.
@@ -298,9 +320,10 @@ static int DecodeSymbols(uint32_t* remaining)
             --blockSize;
         }
 
-        // 56 bits cover the longest symbol: a 16-bit char code, a position
-        // code of up to 23 bits and 12 extra bits.
-        Refill(bitBuf, bitCount, in, end);
+        // A char code takes at most 16 bits, a position code 23 and its extra
+        // bits 12: one refill serves up to three literals.
+        if (bitCount < 16)
+            Refill(bitBuf, bitCount, in, end);
         uint16_t entry = s.cTable[bitBuf >> (64 - kCharTableBits)];
         if (entry & kNode)
             entry = WalkTree(entry, bitBuf, (uint64_t)1 << (63 - kCharTableBits));
@@ -323,6 +346,8 @@ static int DecodeSymbols(uint32_t* remaining)
         }
 
         unsigned length = symbol - 253;
+        if (bitCount < 35)
+            Refill(bitBuf, bitCount, in, end);
         entry = s.ptTable[bitBuf >> (64 - kPtTableBits)];
         if (entry & kNode)
             entry = WalkTree(entry, bitBuf, (uint64_t)1 << (63 - kPtTableBits));
@@ -342,9 +367,10 @@ static int DecodeSymbols(uint32_t* remaining)
             CopyInsideWindow(out, distance, length);
             out += length;
         } else {
-            code = CopyAcrossWindowEdge(out, distance, length);
-            if (code != 0)
+            unsigned char* next = CopyAcrossWindowEdge(out, distance, length, &code);
+            if (next == nullptr)
                 break;
+            out = next;
         }
         // A reference may carry the member past its size; it is written whole.
         left = length < left ? left - length : 0;

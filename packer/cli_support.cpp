@@ -1,10 +1,14 @@
 #include "packer/cli_support.h"
 
 #include <errno.h>
+#include <fcntl.h>
 #include <iconv.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "driver/container.h"
 #include "packer/exit_codes.h"
@@ -85,28 +89,51 @@ const char* DescribeFailure(ExtractFailure reason)
     return "unknown failure";
 }
 
+LoadedArchive::~LoadedArchive()
+{
+    if (mapping != nullptr)
+        munmap(mapping, mappingSize);
+}
+
 int LoadArchive(const char* path, LoadedArchive* loaded)
 {
-    FILE* file = fopen(path, "rb");
-    if (file == nullptr)
+    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         return Complain(EXIT_FILE_ERROR, "%s: %s", path, strerror(errno));
-    unsigned char chunk[65536];
-    size_t count;
-    while ((count = fread(chunk, 1, sizeof chunk, file)) > 0)
-        loaded->file.insert(loaded->file.end(), chunk, chunk + count);
-    bool failed = ferror(file) != 0;
-    int readError = errno;
-    fclose(file);
-    if (failed)
-        return Complain(EXIT_FILE_ERROR, "%s: %s", path, strerror(readError));
-    if (loaded->file.size() > UINT32_MAX)
+    struct stat status;
+    if (fstat(fd, &status) != 0) {
+        int error = errno;
+        close(fd);
+        return Complain(EXIT_FILE_ERROR, "%s: %s", path, strerror(error));
+    }
+    if (!S_ISREG(status.st_mode)) {
+        close(fd);
+        return Complain(EXIT_FILE_ERROR, "%s: not a regular file", path);
+    }
+    if ((uint64_t)status.st_size > UINT32_MAX) {
+        close(fd);
         return Complain(EXIT_FILE_ERROR, "%s: files of 4 GiB or more are not supported", path);
+    }
+    static const unsigned char kEmpty[1] = {0};
+    const unsigned char* file = kEmpty;
+    if (status.st_size > 0) {
+        void* mapping = mmap(nullptr, (size_t)status.st_size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+        if (mapping == MAP_FAILED) {
+            int error = errno;
+            close(fd);
+            return Complain(EXIT_FILE_ERROR, "%s: %s", path, strerror(error));
+        }
+        loaded->mapping = mapping;
+        loaded->mappingSize = (size_t)status.st_size;
+        file = (const unsigned char*)mapping;
+    }
+    close(fd);
 
-    uint32_t size = (uint32_t)loaded->file.size();
+    uint32_t size = (uint32_t)status.st_size;
     uint32_t header;
-    int found = ScanContainer(loaded->file.data(), size, &header);
+    int found = ScanContainer(file, size, &header);
     if (found == PAYLOAD_NOT_FOUND) {
-        loaded->archive = loaded->file.data();
+        loaded->archive = file;
         loaded->size = size;
         return EXIT_OK;
     }
@@ -114,7 +141,7 @@ int LoadArchive(const char* path, LoadedArchive* loaded)
         return Complain(EXIT_DATA_ERROR,
                         "%s: payload container damaged: its header, archive or message runs past the end of the file",
                         path);
-    const unsigned char* payload = loaded->file.data() + header;
+    const unsigned char* payload = file + header;
     loaded->archive = payload + ReadLe32(payload + 24);
     loaded->size = (uint32_t)ReadLe32(payload + 28);
     return EXIT_OK;

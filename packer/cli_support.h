@@ -3,7 +3,6 @@
 #include <stdint.h>
 
 #include <string>
-#include <vector>
 
 #include "extract/extract.h"
 
@@ -21,13 +20,19 @@ std::string DisplayName(const char* cp932);
 // The words for why an extraction stopped.
 const char* DescribeFailure(ExtractFailure reason);
 
+// FILE mapped read-only; the engine reads the archive in place.
 struct LoadedArchive {
-    std::vector<unsigned char> file;
     const unsigned char* archive = nullptr;
     uint32_t size = 0;
+    void* mapping = nullptr;
+    size_t mappingSize = 0;
+    LoadedArchive() = default;
+    LoadedArchive(const LoadedArchive&) = delete;
+    LoadedArchive& operator=(const LoadedArchive&) = delete;
+    ~LoadedArchive();
 };
 
-// Reads path and finds the archive: inside the payload container when the
+// Maps path and finds the archive: inside the payload container when the
 // container scan finds one, else the whole file. Returns an exit code, having
 // told the user what went wrong.
 int LoadArchive(const char* path, LoadedArchive* loaded);
