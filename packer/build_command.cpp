@@ -55,65 +55,58 @@ static void PrintBuildHelp()
            kArguments);
 }
 
-// Takes "--name VALUE" or "--name=VALUE"; true when argv[*i] is that option.
-static bool TakeValue(int argc, char** argv, int* i, const char* name, std::string* value, bool* missing)
-{
-    size_t length = strlen(name);
-    const char* arg = argv[*i];
-    if (strncmp(arg, name, length) != 0)
-        return false;
-    if (arg[length] == '=') {
-        *value = arg + length + 1;
-        return true;
-    }
-    if (arg[length] != '\0')
-        return false;
-    if (*i + 1 == argc) {
-        *missing = true;
-        return true;
-    }
-    *value = argv[++*i];
-    return true;
-}
-
 static int ParseOptions(int argc, char** argv, BuildOptions* options, bool* helpShown)
 {
     bool optionsEnded = false;
+    std::string method = "lh5";
     for (int i = 1; i < argc; ++i) {
-        const char* arg = argv[i];
-        if (optionsEnded || arg[0] != '-' || arg[1] == '\0') {
+        const std::string arg = argv[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
             options->paths.push_back(arg);
             continue;
         }
-        bool missing = false;
-        std::string method;
-        if (strcmp(arg, "--") == 0) {
+        if (arg == "--") {
             optionsEnded = true;
-        } else if (strcmp(arg, "--help") == 0 || strcmp(arg, "-h") == 0) {
+            continue;
+        }
+        if (arg == "--help" || arg == "-h") {
             PrintBuildHelp();
             *helpShown = true;
             return EXIT_OK;
-        } else if (strcmp(arg, "--quiet") == 0 || strcmp(arg, "-q") == 0) {
-            options->quiet = true;
-        } else if (TakeValue(argc, argv, &i, "--stub", &options->stub, &missing) ||
-                   TakeValue(argc, argv, &i, "--message", &options->message, &missing) ||
-                   TakeValue(argc, argv, &i, "-o", &options->output, &missing) ||
-                   TakeValue(argc, argv, &i, "--output", &options->output, &missing)) {
-        } else if (TakeValue(argc, argv, &i, "--version", &options->version, &missing)) {
-            options->hasVersion = !missing;
-        } else if (TakeValue(argc, argv, &i, "--method", &method, &missing)) {
-            if (method == "lh5")
-                options->method = PackMethod::Lh5;
-            else if (method == "lh0")
-                options->method = PackMethod::Lh0;
-            else if (!missing)
-                return UsageError("build", kArguments, "build: --method takes lh5 or lh0, not '%s'", method.c_str());
-        } else {
-            return UsageError("build", kArguments, "build: unknown option '%s'", arg);
         }
-        if (missing)
-            return UsageError("build", kArguments, "build: %s needs a value", arg);
+        if (arg == "--quiet" || arg == "-q") {
+            options->quiet = true;
+            continue;
+        }
+        // The rest take a value: "--name VALUE" or "--name=VALUE".
+        const size_t equals = arg.find('=');
+        const std::string name = arg.substr(0, equals);
+        std::string* value = name == "--stub"                   ? &options->stub
+                             : name == "-o" || name == "--output" ? &options->output
+                             : name == "--message"                ? &options->message
+                             : name == "--version"                ? &options->version
+                             : name == "--method"                 ? &method
+                                                                  : nullptr;
+        if (value == nullptr)
+            return UsageError("build", kArguments, "build: unknown option '%s'", arg.c_str());
+        if (equals != std::string::npos)
+            *value = arg.substr(equals + 1);
+        else if (i + 1 < argc)
+            *value = argv[++i];
+        else
+            return UsageError("build", kArguments, "build: %s needs a value", name.c_str());
+        // Only the version may be empty.
+        if (name == "--version")
+            options->hasVersion = true;
+        else if (value->empty())
+            return UsageError("build", kArguments, "build: %s needs a value", name.c_str());
     }
+    if (method == "lh5")
+        options->method = PackMethod::Lh5;
+    else if (method == "lh0")
+        options->method = PackMethod::Lh0;
+    else
+        return UsageError("build", kArguments, "build: --method takes lh5 or lh0, not '%s'", method.c_str());
     if (options->stub.empty())
         return UsageError("build", kArguments, "build: no --stub given");
     if (!options->hasVersion)

@@ -250,6 +250,8 @@ TEST_F(BuildRefuses, BadCommandLines)
         {"--stub", "STUB", "--version", "1", "-o", "OUT", "--method", "lh7"},
         {"--stub", "STUB", "--version", "1", "-o", "OUT", "--fast"},
         {"--stub", "STUB", "--version", "1", "-o"},
+        {"--stub", "STUB", "--version", "1", "-o", "OUT", "--message", ""},
+        {"--stub=", "--version", "1", "-o", "OUT"},
     };
     for (std::vector<std::string> line : lines) {
         for (std::string& arg : line) {
