@@ -12,9 +12,9 @@ using Lh5Progress = std::function<void(size_t done)>;
 // Largest input the packer takes: LHA sizes are 32-bit.
 const size_t kLh5MaxInput = 0xFFFFFFFEu;
 
-// Packs data[0..size) into *packed (replacing its contents). Returns false as
-// soon as the stream would take sizeLimit bytes or more, since such a member is
-// better stored; *packed then holds a partial stream. size must not exceed
-// kLh5MaxInput.
+// Packs data[0..size) into *packed (replacing its contents). Returns false
+// once the stream takes sizeLimit bytes or more (looked at after each run of
+// blocks), since such a member is better stored; *packed then holds a partial
+// stream. size must not exceed kLh5MaxInput.
 bool EncodeLh5(const uint8_t* data, size_t size, size_t sizeLimit, std::vector<uint8_t>* packed,
                const Lh5Progress& progress = nullptr);

@@ -99,6 +99,8 @@ void AddFolder(const std::string& folder, std::vector<MemberSource>* members)
 
 std::string MemberName(const std::string& utf8Name, const std::string& path)
 {
+    if (utf8Name.empty())
+        throw PackError(path + ": no file name");
     for (unsigned char c : utf8Name) {
         if (c < 0x20 || strchr("<>:\"/\\|?*", c) != nullptr)
             throw PackError(path + ": name holds a character Windows does not allow in file names");
