@@ -223,14 +223,16 @@ static int Build(const BuildOptions& options)
         expected.push_back(ExpectedMember{members[i].name, &bytes, DosDateTime(contents[i].modified)});
     }
     writer.Finish();
+    const size_t archiveBytes = writer.Size();
     FinishInstallerImage(image, versionText, message, (int32_t)writer.MemberCount());
     VerifyInstaller(image.bytes, expected);
     bar.Clear();
     WriteFileAtomically(options.output, image.bytes);
 
     if (!options.quiet)
-        printf("%s: %zu members, %llu bytes in an archive of %zu (%.1f%%)\n", options.output.c_str(), members.size(),
-               (unsigned long long)total, writer.Size(), total == 0 ? 100.0 : writer.Size() * 100.0 / total);
+        printf("%s: %zu member%s, %llu bytes in an archive of %zu (%.1f%%)\n", options.output.c_str(),
+               members.size(), members.size() == 1 ? "" : "s", (unsigned long long)total, archiveBytes,
+               total == 0 ? 100.0 : archiveBytes * 100.0 / total);
     return EXIT_OK;
 }
 

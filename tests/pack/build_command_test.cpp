@@ -109,7 +109,10 @@ TEST_F(Build, CarriesTheConfirmationMessageInCodePage932)
     ASSERT_EQ(ScanContainer(image.data(), (uint32_t)image.size(), &header), PAYLOAD_OK);
     EXPECT_EQ(std::string((const char*)&image[header]), "\xca\xde\xb0\xbc\xde\xae\xdd\x31");
     int32_t message = ReadLe32(&image[header + offsetof(PayloadHeader, messageOffset)]);
+    int32_t archiveSize = ReadLe32(&image[header + offsetof(PayloadHeader, archiveSize)]);
     ASSERT_GT(message, 0);
+    EXPECT_NE(run.out.find("archive of " + std::to_string(archiveSize) + " "), std::string::npos)
+        << "the summary counts the archive alone: " << run.out;
     EXPECT_EQ(std::string((const char*)&image[header + message]),
               "\x83\x43\x83\x93\x83\x58\x83\x67\x81\x5b\x83\x8b\x82\xb5\x82\xdc\x82\xb7\x82\xa9?\n"
               "\xca\xde\xb0\xbc\xde\xae\xdd 1.10")
