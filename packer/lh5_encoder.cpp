@@ -22,7 +22,7 @@ const uint32_t kGoodLength = 32;
 const uint32_t kNiceLength = 256;
 const uint32_t kMaxLazy = 128;
 // A 3-byte reference from further back costs more bits than three literals.
-const uint32_t kFarMinMatch = 4096;
+const uint32_t kFarMinMatch = 2048;
 
 
 struct Match {
