@@ -2,34 +2,60 @@
 
 #include <shlobj.h>
 
+#include <stdio.h>
+
 #include <algorithm>
 #include <set>
 
 #include "installer_run.h"
 
 static const char kOwnDesktopHint[] = "tests/shortcuts/own-desktop";
-static const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+static const char kUserShellFolders[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+// The older copy of the expanded paths, which some programs still read.
+static const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 static const char kDefaultDesktop[] = "%USERPROFILE%\\Desktop";
 static const char kScratchName[] = "morlu-shortcut-tests";
 
-static std::string DesktopSetting()
+static std::string ReadDesktopSetting(const char* key)
 {
     char value[1024] = "";
     DWORD size = sizeof value;
-    RegGetValueA(HKEY_CURRENT_USER, kShellFolders, "Desktop", RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, NULL, value,
-                 &size);
+    RegGetValueA(HKEY_CURRENT_USER, key, "Desktop", RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, NULL,
+                 value, &size);
     return value;
 }
 
-static bool SetDesktopSetting(const std::string& value)
+static bool WriteDesktopSetting(const char* key, DWORD type, const std::string& value)
 {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kShellFolders, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+    HKEY handle;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_SET_VALUE, &handle) != ERROR_SUCCESS)
         return false;
-    LONG result = RegSetValueExA(key, "Desktop", 0, REG_EXPAND_SZ, (const BYTE*)value.c_str(),
-                                 (DWORD)value.size() + 1);
-    RegCloseKey(key);
+    LONG result = RegSetValueExA(handle, "Desktop", 0, type, (const BYTE*)value.c_str(), (DWORD)value.size() + 1);
+    RegCloseKey(handle);
     return result == ERROR_SUCCESS;
+}
+
+// The settings as a test found them, while it keeps the Desktop hidden.
+static std::string savedUserDesktop;
+static std::string savedDesktop;
+static bool desktopHidden;
+
+static void RestoreDesktop()
+{
+    if (!desktopHidden)
+        return;
+    WriteDesktopSetting(kUserShellFolders, REG_EXPAND_SZ, savedUserDesktop);
+    WriteDesktopSetting(kShellFolders, REG_SZ, savedDesktop);
+    desktopHidden = false;
+}
+
+// A crash would otherwise leave the prefix's Desktop hidden for every other program.
+static LONG WINAPI RestoreDesktopAndEnd(EXCEPTION_POINTERS*)
+{
+    RestoreDesktop();
+    fprintf(stderr, "crashed while the Desktop was hidden; it is restored\n");
+    ExitProcess(3);
 }
 
 static std::wstring Wide(const std::string& text)
@@ -75,9 +101,14 @@ void ShellFolderTest::SetUp()
     ASSERT_NE(lock_, nullptr);
     WaitForSingleObject(lock_, INFINITE);
 
-    // A test that died while the Desktop was hidden left it pointing into its scratch folder.
-    if (DesktopSetting().find(kScratchName) != std::string::npos)
-        SetDesktopSetting(kDefaultDesktop);
+    // A test killed while the Desktop was hidden left it pointing into its scratch folder.
+    if (ReadDesktopSetting(kUserShellFolders).find(kScratchName) != std::string::npos ||
+        ReadDesktopSetting(kShellFolders).find(kScratchName) != std::string::npos) {
+        char expanded[MAX_PATH];
+        ExpandEnvironmentStringsA(kDefaultDesktop, expanded, MAX_PATH);
+        WriteDesktopSetting(kUserShellFolders, REG_EXPAND_SZ, kDefaultDesktop);
+        WriteDesktopSetting(kShellFolders, REG_SZ, expanded);
+    }
 
     char path[MAX_PATH];
     ASSERT_EQ(SHGetFolderPathA(NULL, CSIDL_DESKTOPDIRECTORY, NULL, 0, path), S_OK);
@@ -116,8 +147,7 @@ static void RemoveAdded(const std::string& folder, const std::vector<std::string
 
 void ShellFolderTest::TearDown()
 {
-    if (!desktopSetting_.empty())
-        SetDesktopSetting(desktopSetting_);
+    RestoreDesktop();
     if (!desktop_.empty()) {
         RemoveAdded(desktop_, desktopBefore_);
         RemoveAdded(programs_, programsBefore_);
@@ -136,9 +166,12 @@ void ShellFolderTest::HideDesktop(bool makeShellDesktopFirst)
     IShellFolder* shellDesktop = NULL;
     if (makeShellDesktopFirst && SUCCEEDED(SHGetDesktopFolder(&shellDesktop)))
         shellDesktop->Release();
-    desktopSetting_ = DesktopSetting();
-    ASSERT_NE(desktopSetting_, "");
-    ASSERT_TRUE(SetDesktopSetting(scratch_ + "\\Desktop that is gone"));
+    savedUserDesktop = ReadDesktopSetting(kUserShellFolders);
+    savedDesktop = ReadDesktopSetting(kShellFolders);
+    ASSERT_NE(savedUserDesktop, "");
+    SetUnhandledExceptionFilter(RestoreDesktopAndEnd);
+    desktopHidden = true;
+    ASSERT_TRUE(WriteDesktopSetting(kUserShellFolders, REG_EXPAND_SZ, scratch_ + "\\Desktop that is gone"));
 }
 
 std::vector<std::string> ShellFolderTest::AddedTo(const std::string& folder) const

@@ -36,7 +36,6 @@ private:
     std::string scratch_;
     std::vector<std::string> desktopBefore_;
     std::vector<std::string> programsBefore_;
-    std::string desktopSetting_; // the registry's own value while hidden
 };
 
 struct LinkFields {
