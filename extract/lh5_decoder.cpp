@@ -5,24 +5,25 @@
 
 #include "extract/extract_state.h"
 
-// Table and tree entries: a leaf holds a symbol in bits 0-8 and the length of
-// its code in bits 9-13, so one look-up gives both; kNode marks a tree node.
-// Patterns no code covers hold symbol 0 with symbol 0's length.
+// Table and tree entries: a leaf holds the length of its code in bits 0-4 and
+// the symbol in bits 6-14, so one look-up gives both and the entry itself is
+// the shift count (bit 5 stays 0); kNode marks a tree node. Patterns no code
+// covers hold symbol 0 with symbol 0's length.
 static const uint16_t kNode = 0x8000;
 
 static inline uint16_t Leaf(unsigned symbol, unsigned length)
 {
-    return (uint16_t)(symbol | length << 9);
+    return (uint16_t)(symbol << 6 | length);
 }
 
 static inline unsigned LeafSymbol(uint16_t entry)
 {
-    return entry & 0x1FF;
+    return entry >> 6;
 }
 
 static inline unsigned LeafLength(uint16_t entry)
 {
-    return entry >> 9;
+    return entry & 0x3F;
 }
 
 static inline uint64_t LoadBe64(const unsigned char* p)
@@ -289,6 +290,34 @@ static inline void CopyInsideWindow(unsigned char* out, unsigned distance, unsig
         memset(out, out[-1], length);
 }
 
+// Bytes ahead of the output are read only by references reaching before the
+// window's start, that is within the window's last 8,192 bytes. Before them a
+// copy may run up to kCopySlack bytes past its end: later output overwrites
+// those bytes before anything reads them.
+const unsigned kFarthestDistance = 8192;
+const unsigned kCopySlack = 16;
+
+static inline void CopyWithSlack(unsigned char* out, unsigned distance, unsigned length)
+{
+    const unsigned char* from = out - distance;
+    unsigned char* const end = out + length;
+    if (distance >= 16) {
+        do {
+            memcpy(out, from, 16);
+            out += 16;
+            from += 16;
+        } while (out < end);
+    } else if (distance >= 8) {
+        do {
+            memcpy(out, from, 8);
+            out += 8;
+            from += 8;
+        } while (out < end);
+    } else {
+        CopyInsideWindow(out, distance, length);
+    }
+}
+
 // The symbol loop, with the reader and the output position in locals.
 // *remaining is the original size counted down by each symbol's bytes.
 static int DecodeSymbols(uint32_t* remaining)
@@ -300,6 +329,7 @@ static int DecodeSymbols(uint32_t* remaining)
     const unsigned char* const end = s.archiveEnd;
     unsigned char* out = s.writePos;
     unsigned char* const windowEnd = s.window + kWindowSize;
+    unsigned char* const sparePartEnd = windowEnd - kFarthestDistance;
     unsigned blockSize = s.blockSize;
     uint32_t left = *remaining;
     int code = 0;
@@ -363,7 +393,10 @@ static int DecodeSymbols(uint32_t* remaining)
         }
         distance += 1;
 
-        if (distance <= (uint32_t)(out - s.window) && length < (uint32_t)(windowEnd - out)) {
+        if (distance <= (uint32_t)(out - s.window) && out + length + kCopySlack <= sparePartEnd) {
+            CopyWithSlack(out, distance, length);
+            out += length;
+        } else if (distance <= (uint32_t)(out - s.window) && length < (uint32_t)(windowEnd - out)) {
             CopyInsideWindow(out, distance, length);
             out += length;
         } else {

@@ -428,6 +428,29 @@ TEST(Lh5Decoder, ReferencesBeforeTheMembersStart)
     EXPECT_EQ(expected, FileBytes(run.files[1]));
 }
 
+TEST(Lh5Decoder, BytesBeyondAMembersEndStayAsTheyWere)
+{
+    // Member one fills the window; member two ends 100 bytes short of its end
+    // with a reference; member three reads those 100 bytes, still member one's.
+    Bytes first = TextBytes(kWindow, 48);
+    Bytes text = TextBytes(kWindow - 120, 49);
+    std::vector<Lh5Token> tokens = GreedyTokens(text);
+    tokens.push_back(Lh5Token::Reference(20, 5000));
+    Bytes second = Expand(tokens);
+    ASSERT_EQ(kWindow - 100, second.size());
+    BitWriter secondStream;
+    WriteBlock(secondStream, tokens);
+    BitWriter thirdStream;
+    WriteBlock(thirdStream, {Lh5Token::Reference(100, 100)});
+    Bytes third(first.end() - 100, first.end());
+    MemoryRun run = ExtractInMemory(ArchiveOf({Lh5Member("first", first),
+                                               StreamMember(secondStream.Finish(), (uint32_t)second.size(), second),
+                                               StreamMember(thirdStream.Finish(), 100, third)}));
+    ASSERT_EQ(3, run.result);
+    EXPECT_EQ(second, FileBytes(run.files[1]));
+    EXPECT_EQ(third, FileBytes(run.files[2]));
+}
+
 TEST(Lh5Decoder, SourceWrapsAtTheWindowsEnd)
 {
     // After a member of exactly one window, a reference of distance 10 at
