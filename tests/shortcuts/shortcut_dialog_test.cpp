@@ -29,7 +29,6 @@ struct DialogRun {
     std::string desktopText;
     std::string programsText;
     std::string okText;
-    bool stillOpenAfterAction = false;
     std::vector<SeenBox> boxes;
     INT_PTR result = 0;
 };
@@ -232,15 +231,20 @@ TEST_F(ShortcutDialog, CloseBoxActsAsOk)
 
 TEST_F(ShortcutDialog, OtherCommandsLeaveItOpen)
 {
-    DialogRun run = Run([](HWND dialog) {
-        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_DESKTOP_SHORTCUT, BN_CLICKED), 0);
+    bool openAfterwards = false;
+    size_t createdMeanwhile = 99;
+    DialogRun run = Run([&](HWND dialog) {
+        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        HWND desktopBox = GetDlgItem(dialog, IDC_DESKTOP_SHORTCUT);
+        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_DESKTOP_SHORTCUT, BN_CLICKED), (LPARAM)desktopBox);
         Sleep(300);
-        // Seen from here only once the dialog has taken both commands.
-        SendMessageA(dialog, WM_NULL, 0, 0);
+        openAfterwards = IsWindow(dialog) && IsWindowVisible(dialog);
+        createdMeanwhile = AddedTo(desktop_).size() + AddedTo(programs_).size();
         PressOk(dialog);
     });
     ASSERT_NE(run.dialog, nullptr);
+    EXPECT_TRUE(openAfterwards);
+    EXPECT_EQ(createdMeanwhile, 0u);
     EXPECT_EQ(AddedTo(desktop_), std::vector<std::string>{"Morlu2.lnk"});
     EXPECT_EQ(AddedTo(programs_), std::vector<std::string>{"Morlu2.lnk"});
 }
