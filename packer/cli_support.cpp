@@ -129,14 +129,19 @@ int LoadArchive(const char* path, LoadedArchive* loaded)
     }
     close(fd);
 
+    // An LHA archive never starts with "MZ": its third byte is the '-' of the
+    // method. A bare archive is taken whole, also when a stored installer
+    // inside it holds a magic run.
     uint32_t size = (uint32_t)status.st_size;
-    uint32_t header;
-    int found = ScanContainer(file, size, &header);
-    if (found == PAYLOAD_NOT_FOUND) {
+    if (size < 2 || file[0] != 'M' || file[1] != 'Z') {
         loaded->archive = file;
         loaded->size = size;
         return EXIT_OK;
     }
+    uint32_t header;
+    int found = ScanContainer(file, size, &header);
+    if (found == PAYLOAD_NOT_FOUND)
+        return Complain(EXIT_DATA_ERROR, "%s: a program without a payload container", path);
     if (found == PAYLOAD_OUT_OF_BOUNDS)
         return Complain(EXIT_DATA_ERROR,
                         "%s: payload container damaged: its header, archive or message runs past the end of the file",

@@ -32,7 +32,7 @@ struct LoadedArchive {
     ~LoadedArchive();
 };
 
-// Maps path and finds the archive: inside the payload container when the
-// container scan finds one, else the whole file. Returns an exit code, having
-// told the user what went wrong.
+// Maps path and finds the archive: a program ("MZ") is an installer whose
+// payload container the installer's own scan finds; any other file is a bare
+// archive. Returns an exit code, having told the user what went wrong.
 int LoadArchive(const char* path, LoadedArchive* loaded);

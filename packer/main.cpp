@@ -16,7 +16,8 @@ static void PrintHelp(FILE* out)
 {
     fputs("Usage: morlu-pack COMMAND ARGUMENTS...\n"
           "The publisher's tool for the Morlu2 installer and its LHA payload.\n"
-          "FILE is a bare LHA archive or an installer with its payload container.\n\n",
+          "FILE is a bare LHA archive or an installer (a Windows program, \"MZ\") whose\n"
+          "payload container holds the archive.\n\n",
           out);
     for (const Command* command : kCommands)
         fprintf(out, "  morlu-pack %s %s\n      %s\n", command->name, command->arguments, command->summary);

@@ -127,6 +127,33 @@ TEST(PackCli, ListFindsTheArchiveInsideAnInstaller)
     EXPECT_TRUE(Contains(damaged.err, "setup.exe: payload container damaged")) << damaged.err;
 }
 
+TEST(PackCli, OnlyProgramsAreSearchedForAContainer)
+{
+    // A bare archive that stores an installer holds a magic run at a 256-byte
+    // boundary; it is still listed as itself.
+    Bytes inner = TwoMembers();
+    Bytes installer = InstallerAround(inner, (int32_t)inner.size());
+    MemberSpec stored = StoredMember("setup.exe", installer);
+    size_t storedHeader = MemberBytes(stored).size() - installer.size();
+    // A first member that puts the stored installer's magic run at a multiple of 256.
+    MemberSpec padding = StoredMember("pad", Bytes(256 - 30 - storedHeader % 256, 'p'));
+    Bytes archive = ArchiveOf({padding, stored});
+    size_t magic = MemberBytes(padding).size() + storedHeader + 0x600;
+    ASSERT_EQ(0u, magic % 256);
+    ASSERT_EQ(0, memcmp(archive.data() + magic, "#ZQJ# #ZQJ# ", 12));
+    Outcome list = Pack("list " + Quote(WriteArchive(archive)));
+    EXPECT_EQ(0, list.status) << list.err;
+    EXPECT_TRUE(Contains(list.out, "setup.exe"));
+    EXPECT_FALSE(Contains(list.out, "readme.txt"));
+
+    Bytes program(4096, 0);
+    program[0] = 'M';
+    program[1] = 'Z';
+    Outcome bare = Pack("list " + Quote(WriteArchive(program, "other.exe")));
+    EXPECT_EQ(2, bare.status);
+    EXPECT_TRUE(Contains(bare.err, "other.exe: a program without a payload container")) << bare.err;
+}
+
 TEST(PackCli, ListReportsDamagedHeaders)
 {
     Bytes archive = TwoMembers();
