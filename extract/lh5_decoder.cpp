@@ -87,6 +87,19 @@ static inline uint16_t WalkTree(uint16_t entry, uint64_t bits, uint64_t bit)
     return entry;
 }
 
+// count is a power of two; four entries go in one 64-bit store.
+static inline void FillEntries(uint16_t* entry, uint16_t value, unsigned count)
+{
+    if (count >= 4) {
+        const uint64_t four = value * 0x0001000100010001ull;
+        for (unsigned k = 0; k < count; k += 4)
+            memcpy(entry + k, &four, 8);
+    } else {
+        for (unsigned k = 0; k < count; ++k)
+            entry[k] = value;
+    }
+}
+
 // Canonical codes from a length list: shorter codes first, equal lengths in
 // symbol order. An over-full list keeps the codes up to the one that fills the
 // code space; an incomplete one leaves symbol 0 in the patterns it misses.
@@ -95,8 +108,7 @@ static void BuildTable(unsigned symbols, const uint8_t* lengths, unsigned tableB
 {
     ExtractState& s = extractState;
     const uint16_t unassigned = Leaf(0, lengths[0]);
-    for (unsigned i = 0; i < 1u << tableBits; ++i)
-        table[i] = unassigned;
+    FillEntries(table, unassigned, 1u << tableBits);
 
     // The symbols with a code, by length and then by symbol.
     uint16_t firstOfLength[18] = {};
@@ -118,9 +130,7 @@ static void BuildTable(unsigned symbols, const uint8_t* lengths, unsigned tableB
         const unsigned length = lengths[symbol];
         const uint16_t leaf = Leaf(symbol, length);
         if (length <= tableBits) {
-            uint16_t* entry = table + (code >> (16 - tableBits));
-            for (unsigned k = 0; k < 1u << (tableBits - length); ++k)
-                entry[k] = leaf;
+            FillEntries(table + (code >> (16 - tableBits)), leaf, 1u << (tableBits - length));
         } else {
             uint16_t* slot = table + (code >> (16 - tableBits));
             for (int bit = 15 - (int)tableBits; bit >= 16 - (int)length; --bit) {

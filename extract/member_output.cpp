@@ -1,5 +1,6 @@
 #include <string.h>
 
+#include "extract/crc16_fold.h"
 #include "extract/extract_state.h"
 
 void BuildCrcTable()
@@ -70,6 +71,15 @@ void UpdateCrc16(const unsigned char* bytes, uint32_t count)
 {
     const uint16_t (*table)[256] = extractState.crcTable;
     unsigned crc = extractState.crc;
+#ifdef MORLU_CRC16_FOLD
+    static const bool canFold = Crc16FoldAvailable();
+    if (canFold && count >= 64) {
+        uint32_t blocks = count & ~15u;
+        crc = Crc16Fold(crc, bytes, blocks);
+        bytes += blocks;
+        count -= blocks;
+    }
+#endif
     const uint32_t kLanes = 4;
     if (count >= 4096) {
         uint32_t lane = count / kLanes & ~7u;

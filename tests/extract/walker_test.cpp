@@ -77,6 +77,24 @@ TEST(Walker, CrcOfTheNineDigitsIsBB3D)
     EXPECT_EQ(kExtractDataError, ExtractInMemory(ArchiveOf({digits})).result);
 }
 
+TEST(Output, CrcOfMembersOfManySizes)
+{
+    // Every way the CRC splits its work: bytes, 8-byte steps, lanes, 16-byte folds.
+    std::vector<MemberSpec> members;
+    std::vector<size_t> sizes;
+    for (size_t size = 0; size <= 300; ++size)
+        sizes.push_back(size);
+    for (size_t size : {1000u, 4095u, 4096u, 4097u, 4103u, 65536u + 13, 262143u, 262145u, 1000003u})
+        sizes.push_back(size);
+    for (size_t size : sizes)
+        members.push_back(StoredMember("s" + std::to_string(size), RandomBytes(size, (uint32_t)size)));
+    // An odd first member puts every later one at an odd address.
+    members.insert(members.begin(), StoredMember("odd", Bytes(3, 'x')));
+    MemoryRun run = ExtractInMemory(ArchiveOf(members));
+    EXPECT_EQ((int)members.size(), run.result);
+    EXPECT_EQ(FAILURE_NONE, GetExtractFailure().reason);
+}
+
 TEST(Walker, CrcMismatchLeavesTheFileCompleteAndStamped)
 {
     Bytes content = TextBytes(70000, 6);
