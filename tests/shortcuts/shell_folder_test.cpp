@@ -163,15 +163,22 @@ void ShellFolderTest::TearDown()
 
 void ShellFolderTest::HideDesktop(bool makeShellDesktopFirst)
 {
+    RedirectDesktop(scratch_ + "\\Desktop that is gone", makeShellDesktopFirst);
+}
+
+void ShellFolderTest::RedirectDesktop(const std::string& folder, bool makeShellDesktopFirst)
+{
     IShellFolder* shellDesktop = NULL;
     if (makeShellDesktopFirst && SUCCEEDED(SHGetDesktopFolder(&shellDesktop)))
         shellDesktop->Release();
-    savedUserDesktop = ReadDesktopSetting(kUserShellFolders);
-    savedDesktop = ReadDesktopSetting(kShellFolders);
-    ASSERT_NE(savedUserDesktop, "");
-    SetUnhandledExceptionFilter(RestoreDesktopAndEnd);
-    desktopHidden = true;
-    ASSERT_TRUE(WriteDesktopSetting(kUserShellFolders, REG_EXPAND_SZ, scratch_ + "\\Desktop that is gone"));
+    if (!desktopHidden) {
+        savedUserDesktop = ReadDesktopSetting(kUserShellFolders);
+        savedDesktop = ReadDesktopSetting(kShellFolders);
+        ASSERT_NE(savedUserDesktop, "");
+        SetUnhandledExceptionFilter(RestoreDesktopAndEnd);
+        desktopHidden = true;
+    }
+    ASSERT_TRUE(WriteDesktopSetting(kUserShellFolders, REG_EXPAND_SZ, folder));
 }
 
 std::vector<std::string> ShellFolderTest::AddedTo(const std::string& folder) const

@@ -23,6 +23,8 @@ protected:
     // made before: in the installer the probe has always made it by then, so
     // by default it is made first.
     void HideDesktop(bool makeShellDesktopFirst = true);
+    // Points the user's Desktop at another folder until the test ends.
+    void RedirectDesktop(const std::string& folder, bool makeShellDesktopFirst = true);
     // Names that appeared in the folder since the test began.
     std::vector<std::string> AddedTo(const std::string& folder) const;
     // A fresh folder for the test's own files, removed afterwards.

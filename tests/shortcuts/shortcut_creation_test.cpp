@@ -162,6 +162,21 @@ TEST_F(ShortcutCreation, TargetThatWouldNotFitIsRefused)
     EXPECT_EQ(AddedTo(desktop_), std::vector<std::string>{"Morlu2.lnk"});
 }
 
+TEST_F(ShortcutCreation, CandidateWhosePathWouldNotFitCountsAsFailed)
+{
+    // Room for Morlu2.lnk to the last byte, not for Morlu2(2).lnk.
+    std::string deep = scratch() + "\\" + std::string(MAX_PATH - 1 - 11 - scratch().size() - 1, 'd');
+    ASSERT_TRUE(CreateLongDirectory(deep));
+    RedirectDesktop(deep);
+    EXPECT_TRUE(Create(TRUE));
+    EXPECT_EQ((deep + "\\Morlu2.lnk").size(), (size_t)MAX_PATH - 1);
+    EXPECT_TRUE(ReadLink(deep + "\\Morlu2.lnk").loaded);
+
+    EXPECT_FALSE(Create(TRUE));
+    ExpectOneWarning(kCannotCreate);
+    EXPECT_EQ(FolderEntries(deep), std::vector<std::string>{"Morlu2.lnk"});
+}
+
 TEST_F(ShortcutCreation, SaveShortcutFileWritesEveryField)
 {
     std::string link = scratch() + "\\saved.lnk";
