@@ -182,6 +182,15 @@ TEST(PackCli, TestChecksEveryMember)
     EXPECT_EQ(2, damaged.status);
     EXPECT_EQ("OK  fine.txt\n", damaged.out);
     EXPECT_TRUE(Contains(damaged.err, "member 2 (bad.bin): CRC-16 does not match")) << damaged.err;
+
+    // A header that fails before its member is made: the members before it were good.
+    MemberSpec one = Lh5Member("one.txt", BytesOf("one")), two = Lh5Member("two.txt", BytesOf("two"));
+    Bytes archive = ArchiveOf({one, two, Lh5Member("three.txt", BytesOf("three"))});
+    archive[MemberBytes(one).size() + MemberBytes(two).size() + 1] ^= 1;
+    damaged = Pack("test " + Quote(WriteArchive(archive)));
+    EXPECT_EQ(2, damaged.status);
+    EXPECT_EQ("OK  one.txt\nOK  two.txt\n", damaged.out);
+    EXPECT_TRUE(Contains(damaged.err, "member 3: header checksum does not match")) << damaged.err;
 }
 
 TEST(PackCli, TestAndExtractJlhaArchives)
