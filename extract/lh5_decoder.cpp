@@ -339,7 +339,7 @@ static int DecodeSymbols(uint32_t* remaining)
     const unsigned char* const end = s.archiveEnd;
     unsigned char* out = s.writePos;
     unsigned char* const windowEnd = s.window + kWindowSize;
-    unsigned char* const sparePartEnd = windowEnd - kFarthestDistance;
+    unsigned char* const slackEnd = windowEnd - kFarthestDistance;
     unsigned blockSize = s.blockSize;
     uint32_t left = *remaining;
     int code = 0;
@@ -403,7 +403,7 @@ static int DecodeSymbols(uint32_t* remaining)
         }
         distance += 1;
 
-        if (distance <= (uint32_t)(out - s.window) && out + length + kCopySlack <= sparePartEnd) {
+        if (distance <= (uint32_t)(out - s.window) && out + length + kCopySlack <= slackEnd) {
             CopyWithSlack(out, distance, length);
             out += length;
         } else if (distance <= (uint32_t)(out - s.window) && length < (uint32_t)(windowEnd - out)) {
