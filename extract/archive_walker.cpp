@@ -55,8 +55,9 @@ const unsigned char* SkipArchiveBytes(uint32_t count, uint32_t* skipped)
     return start;
 }
 
-// Level-1 headers may be followed by extended headers, each ending in the size
-// of the next one. They are stepped over unread; *length is their total size.
+// Level-1 headers may be followed by extended headers: the base header's last
+// two bytes give the size of the first, and each ends in the size of the next.
+// They are stepped over unread; *length is their total size.
 static int SkipExtendedHeaders(uint32_t* length)
 {
     ExtractState& s = extractState;
