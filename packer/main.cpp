@@ -22,8 +22,15 @@ static void PrintHelp(FILE* out)
     for (const Command* command : kCommands)
         fprintf(out, "  morlu-pack %s %s\n      %s\n", command->name, command->arguments, command->summary);
     fputs("\n  morlu-pack --help\n      Show this help.\n\n"
-          "Member names are code page 932 and shown in UTF-8. Errors name the file\n"
-          "and the member and go to standard error.\n\n"
+          "list prints one line per member: method, packed size, original size,\n"
+          "CRC-16 (hex), local date and time, name. Names are code page 932 and shown\n"
+          "in UTF-8.\n\n"
+          "extract writes what the installer writes: a name with a backslash goes into\n"
+          "that subfolder, which must exist; a name that would leave DIR (absolute, a\n"
+          "drive or stream colon, \"..\") is refused as damage; a read-only file of the\n"
+          "same name is replaced; every file gets its member's time. On Linux the names\n"
+          "are written in UTF-8 with slashes.\n\n"
+          "Errors name the file and the member and go to standard error.\n\n"
           "Exit status:\n"
           "  0  success\n"
           "  1  usage error\n"
