@@ -50,7 +50,8 @@ void WriteWholeFile(const std::string& path, const Bytes& bytes)
     FILE* file = fopen(path.c_str(), "wb");
     if (file == nullptr)
         throw std::runtime_error("cannot write " + path);
-    fwrite(bytes.data(), 1, bytes.size(), file);
+    if (!bytes.empty())
+        fwrite(bytes.data(), 1, bytes.size(), file);
     fclose(file);
 }
 
