@@ -15,12 +15,23 @@ Payload WithMessage(const std::string& message)
     return payload;
 }
 
+// The payload of these runs carries no inner installer: the hand-off tells so
+// from the work folder, and the run ends there.
+void AnswerMissingInnerInstaller(InstallerRun& run, const std::string& workFolder)
+{
+    HWND box = run.WaitForMessageBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(ReadMessageBox(box).text, run.tempFolder() + "\\" + workFolder + "\\DEZAZAZE.exe を起動できません｡");
+    PressButton(box, IDOK);
+}
+
 TEST(RunSequence, WithoutMessageTheWorkFolderIsMadeAndRemoved)
 {
     InstallerRun run("run-no-message", AppendContainer(StubImage(), Payload()));
     FolderWatch watch(run.tempFolder());
     ASSERT_TRUE(run.Start());
-    EXPECT_EQ(run.WaitForExit(), 0u) << "no box may stop a run without a message";
+    AnswerMissingInnerInstaller(run, "RAREVURED0");
+    EXPECT_EQ(run.WaitForExit(), 0u);
     EXPECT_EQ(watch.Added(), std::vector<std::string>{"RAREVURED0"});
     EXPECT_TRUE(run.TempEntries().empty());
 }
@@ -62,7 +73,8 @@ TEST(RunSequence, ConfirmationAcceptedRunsInTheNextFreeWorkFolder)
         ASSERT_TRUE(run.Start());
         HWND box = run.WaitForMessageBox();
         ASSERT_NE(box, nullptr);
-        PressButton(box, IDOK);
+        ASSERT_TRUE(Answer(box, IDOK));
+        AnswerMissingInnerInstaller(run, "RAREVURED1");
         EXPECT_EQ(run.WaitForExit(), 0u);
         EXPECT_EQ(watch.Added(), std::vector<std::string>{"RAREVURED1"});
         EXPECT_EQ(run.TempEntries(), std::vector<std::string>{"RAREVURED0"}) << "the taken name is left alone";

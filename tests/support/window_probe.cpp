@@ -118,6 +118,17 @@ void PressButton(HWND dialog, int id)
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(dialog, id));
 }
 
+bool Answer(HWND dialog, int id)
+{
+    PressButton(dialog, id);
+    for (int i = 0; i < 250; ++i) {
+        if (!IsWindow(dialog) || !IsWindowVisible(dialog))
+            return true;
+        Sleep(20);
+    }
+    return false;
+}
+
 int CountScreenPixels(HWND window, COLORREF colour, int tolerance)
 {
     RECT r;

@@ -32,6 +32,9 @@ MessageBoxInfo ReadMessageBox(HWND box);
 
 // As a click would: the dialog gets WM_COMMAND with BN_CLICKED from the button.
 void PressButton(HWND dialog, int id);
+// Presses the button and waits until the dialog is gone, so that a search for
+// the next box does not find this one again. False if it stays.
+bool Answer(HWND dialog, int id);
 
 // Pixels of the window's screen area whose colour is close to `colour`.
 int CountScreenPixels(HWND window, COLORREF colour, int tolerance);

@@ -1,0 +1,383 @@
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include "demo_installers.h"
+#include "installer_run.h"
+#include "resources/resource_ids.h"
+#include "window_probe.h"
+
+namespace {
+
+const char kCaption[] = "Morlu2 1.10 のｲﾝｽﾄｰﾙ";
+const char kDataError[] = "解凍でｴﾗｰが起きました｡ ｲﾝｽﾄｰﾙﾌﾟﾛｸﾞﾗﾑのﾌｧｲﾙが壊れている可能性があります。"
+                          "ﾀﾞｳﾝﾛｰﾄﾞし直してください｡";
+const char kCountError[] = "ﾌｧｲﾙの数が異常です｡ ｲﾝｽﾄｰﾙﾌﾟﾛｸﾞﾗﾑのﾌｧｲﾙが壊れている可能性があります｡ "
+                           "ﾀﾞｳﾝﾛｰﾄﾞし直してください｡";
+const char kInstallFailed[] = "ｲﾝｽﾄｰﾙできませんでした｡";
+const char kCompletion[] = "Morlu2 のｲﾝｽﾄｰﾙが完了しました｡ \r\n\r\nﾘﾘｰｽﾉｰﾄを表示しますか?\r\n"
+                           "(ｲﾝｽﾄｰﾙ先のﾌｫﾙﾀﾞの「Morlu.txt」を開けばいつでも表示できます)";
+
+std::string SpecialFolder(int csidl)
+{
+    char path[MAX_PATH] = "";
+    SHGetFolderPathA(NULL, csidl, NULL, 0, path);
+    return path;
+}
+
+// Removes the shortcuts a run may make, before and after it.
+void RemoveDemoShortcuts()
+{
+    for (int csidl : {CSIDL_DESKTOPDIRECTORY, CSIDL_PROGRAMS}) {
+        std::string folder = SpecialFolder(csidl);
+        for (const std::string& name : FolderEntries(folder)) {
+            if (name.compare(0, 6, "Morlu2") == 0)
+                DeleteFileA((folder + "\\" + name).c_str());
+        }
+    }
+}
+
+HWND FindNotepadShowing(const char* fileName)
+{
+    for (HWND window = FindWindowExA(NULL, NULL, "Notepad", NULL); window != NULL;
+         window = FindWindowExA(NULL, window, "Notepad", NULL)) {
+        if (WindowTextOf(window).find(fileName) != std::string::npos)
+            return window;
+    }
+    return NULL;
+}
+
+bool IsShortcutDialog(HWND window)
+{
+    return ClassNameOf(window) == "#32770" && GetDlgItem(window, IDC_DESKTOP_SHORTCUT) != NULL;
+}
+
+// The step whose marker shows the arrow, or -1.
+int StepShown(HWND progress)
+{
+    const int markers[5] = {IDC_STEP0_MARKER, IDC_STEP1_MARKER, IDC_STEP2_MARKER, IDC_STEP3_MARKER,
+                            IDC_STEP4_MARKER};
+    for (int i = 0; i < 5; ++i) {
+        if (ItemTextOf(progress, markers[i]) == "→")
+            return i;
+    }
+    return -1;
+}
+
+class Handoff : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        RemoveDemoShortcuts();
+        demo_ = LoadDemoInstaller();
+        ASSERT_EQ(demo_.memberCount, 3);
+    }
+    void TearDown() override
+    {
+        run_.reset();
+        RemoveDemoShortcuts();
+        if (HWND notepad = FindNotepadShowing("Morlu.txt"))
+            PostMessageA(notepad, WM_CLOSE, 0, 0);
+    }
+
+    // Starts the demo installer, its inner installer told `control` (lines
+    // key=value) and installing into the run's own folder.
+    void Start(const std::string& name, std::string control = "")
+    {
+        run_.reset(new InstallerRun(name, Bytes()));
+        installFolder_ = run_->folder() + "\\installed";
+        AddControlFile(&demo_, "folder=" + installFolder_ + "\n" + control);
+        ASSERT_TRUE(WriteFileBytes(run_->programPath(), ImageOf(demo_)));
+        watch_.reset(new FolderWatch(run_->tempFolder()));
+        ASSERT_TRUE(run_->Start());
+    }
+    void StartImage(const std::string& name, const Bytes& image)
+    {
+        run_.reset(new InstallerRun(name, image));
+        watch_.reset(new FolderWatch(run_->tempFolder()));
+        ASSERT_TRUE(run_->Start());
+    }
+
+    // Waits for the next box, checks it is the warning `text`, and answers it.
+    void ExpectWarning(const std::string& text)
+    {
+        HWND box = run_->WaitForMessageBox();
+        ASSERT_NE(box, nullptr) << "waiting for: " << text;
+        MessageBoxInfo info = ReadMessageBox(box);
+        EXPECT_EQ(info.text, text);
+        EXPECT_EQ(info.caption, kCaption);
+        EXPECT_TRUE(info.warningIcon);
+        EXPECT_EQ(info.owner, run_->WaitForProgressWindow(0));
+        EXPECT_TRUE(Answer(box, IDOK));
+    }
+
+    HWND WaitForShortcutDialog(DWORD timeoutMs = 20000)
+    {
+        return WaitForWindow(run_->processId(), IsShortcutDialog, timeoutMs);
+    }
+
+    // Ends a run that failed: no further box, exit code 0, work folder gone.
+    void ExpectCleanEnd()
+    {
+        EXPECT_EQ(run_->WaitForExit(), 0u);
+        EXPECT_EQ(watch_->Added(), std::vector<std::string>{"RAREVURED0"});
+        EXPECT_TRUE(run_->TempEntries().empty());
+    }
+
+    DemoInstaller demo_;
+    std::unique_ptr<InstallerRun> run_;
+    std::unique_ptr<FolderWatch> watch_;
+    std::string installFolder_;
+};
+
+TEST_F(Handoff, FullRunInstallsLinksAndOpensTheReleaseNotes)
+{
+    Start("handoff-full");
+    HWND progress = run_->WaitForProgressWindow();
+    ASSERT_NE(progress, nullptr);
+
+    HWND dialog = WaitForShortcutDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(StepShown(progress), 3);
+    EXPECT_EQ(ItemTextOf(progress, IDC_STEP2_MARKER), "済");
+    EXPECT_EQ(GetWindow(dialog, GW_OWNER), progress);
+    EXPECT_EQ(CheckStateOf(dialog, IDC_DESKTOP_SHORTCUT), BST_CHECKED);
+    EXPECT_EQ(CheckStateOf(dialog, IDC_PROGRAMS_SHORTCUT), BST_CHECKED);
+    ASSERT_TRUE(Answer(dialog, IDCANCEL)); // the dialog's OK button
+
+    HWND question = run_->WaitForMessageBox();
+    ASSERT_NE(question, nullptr);
+    MessageBoxInfo info = ReadMessageBox(question);
+    EXPECT_EQ(info.text, kCompletion);
+    EXPECT_EQ(info.caption, kCaption);
+    EXPECT_FALSE(info.hasIcon);
+    EXPECT_EQ(info.buttons, (std::vector<int>{IDYES, IDNO}));
+    EXPECT_EQ(info.owner, progress);
+    EXPECT_EQ(StepShown(progress), 4);
+    PressButton(question, IDYES);
+
+    EXPECT_EQ(run_->WaitForExit(), 0u);
+    EXPECT_TRUE(run_->TempEntries().empty());
+    EXPECT_NE(GetFileAttributesA((installFolder_ + "\\Morlu.exe").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(GetFileAttributesA((SpecialFolder(CSIDL_DESKTOPDIRECTORY) + "\\Morlu2.lnk").c_str()),
+              INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(GetFileAttributesA((SpecialFolder(CSIDL_PROGRAMS) + "\\Morlu2.lnk").c_str()),
+              INVALID_FILE_ATTRIBUTES);
+    HWND notepad = NULL;
+    for (int i = 0; i < 200 && notepad == NULL; ++i, Sleep(50))
+        notepad = FindNotepadShowing("Morlu.txt");
+    EXPECT_NE(notepad, nullptr) << "the release notes open on Yes";
+}
+
+TEST_F(Handoff, AnswerNoOpensNothingAndLinksOnlyWhatWasChosen)
+{
+    Start("handoff-no");
+    HWND dialog = WaitForShortcutDialog();
+    ASSERT_NE(dialog, nullptr);
+    SendMessageA(GetDlgItem(dialog, IDC_DESKTOP_SHORTCUT), BM_SETCHECK, BST_UNCHECKED, 0);
+    ASSERT_TRUE(Answer(dialog, IDCANCEL));
+    HWND question = run_->WaitForMessageBox();
+    ASSERT_NE(question, nullptr);
+    PressButton(question, IDNO);
+    EXPECT_EQ(run_->WaitForExit(), 0u);
+    EXPECT_TRUE(run_->TempEntries().empty());
+    EXPECT_EQ(GetFileAttributesA((SpecialFolder(CSIDL_DESKTOPDIRECTORY) + "\\Morlu2.lnk").c_str()),
+              INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(GetFileAttributesA((SpecialFolder(CSIDL_PROGRAMS) + "\\Morlu2.lnk").c_str()),
+              INVALID_FILE_ATTRIBUTES);
+    Sleep(1500);
+    EXPECT_EQ(FindNotepadShowing("Morlu.txt"), nullptr);
+}
+
+TEST_F(Handoff, ExistingShortcutUnchecksBothBoxes)
+{
+    // A first run makes the shortcuts; the second finds them.
+    Start("handoff-first");
+    HWND dialog = WaitForShortcutDialog();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(Answer(dialog, IDCANCEL));
+    HWND question = run_->WaitForMessageBox();
+    ASSERT_NE(question, nullptr);
+    PressButton(question, IDNO);
+    ASSERT_EQ(run_->WaitForExit(), 0u);
+
+    std::string installed = installFolder_;
+    demo_ = LoadDemoInstaller();
+    run_.reset(new InstallerRun("handoff-second", Bytes()));
+    AddControlFile(&demo_, "folder=" + installed + "\n");
+    ASSERT_TRUE(WriteFileBytes(run_->programPath(), ImageOf(demo_)));
+    ASSERT_TRUE(run_->Start());
+    dialog = WaitForShortcutDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(CheckStateOf(dialog, IDC_DESKTOP_SHORTCUT), BST_UNCHECKED);
+    EXPECT_EQ(CheckStateOf(dialog, IDC_PROGRAMS_SHORTCUT), BST_UNCHECKED);
+    ASSERT_TRUE(Answer(dialog, IDCANCEL));
+    question = run_->WaitForMessageBox();
+    ASSERT_NE(question, nullptr);
+    PressButton(question, IDNO);
+    EXPECT_EQ(run_->WaitForExit(), 0u);
+}
+
+TEST_F(Handoff, DamagedArchiveTellsBothMessagesAtStepOne)
+{
+    StartImage("handoff-damaged", [this] {
+        Bytes image = ImageOf(demo_);
+        image[MemberDataOffset(demo_, "Morlu.exe") + 100] ^= 0x01;
+        return image;
+    }());
+    HWND box = run_->WaitForMessageBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(StepShown(run_->WaitForProgressWindow(0)), 1);
+    ExpectWarning(kDataError);
+    ExpectWarning(kCountError);
+    ExpectCleanEnd();
+}
+
+TEST_F(Handoff, MemberCountOneOffStopsBeforeTheInnerInstaller)
+{
+    demo_.memberCount += 1;
+    Start("handoff-count", "");
+    ExpectWarning(kCountError);
+    ExpectCleanEnd();
+    EXPECT_EQ(GetFileAttributesA(installFolder_.c_str()), INVALID_FILE_ATTRIBUTES) << "not started";
+}
+
+TEST_F(Handoff, MissingInnerInstallerIsToldWithItsPath)
+{
+    DropMember(&demo_, "DEZAZAZE.exe");
+    Start("handoff-no-inner");
+    ExpectWarning(run_->tempFolder() + "\\RAREVURED0\\DEZAZAZE.exe を起動できません｡");
+    ExpectCleanEnd();
+}
+
+// What RES.DAT holds, and whether the installer takes it.
+struct ResultCase {
+    const char* result;
+    bool accepted;
+};
+
+void PrintTo(const ResultCase& c, std::ostream* out)
+{
+    *out << c.result;
+}
+
+class ResultFile : public Handoff, public ::testing::WithParamInterface<ResultCase> {};
+
+TEST_P(ResultFile, IsTakenOrToldAsAFailure)
+{
+    Start(std::string("handoff-result-") + GetParam().result, std::string("result=") + GetParam().result);
+    if (!GetParam().accepted) {
+        ASSERT_NE(run_->WaitForMessageBox(), nullptr);
+        EXPECT_EQ(StepShown(run_->WaitForProgressWindow(0)), 2);
+        ExpectWarning(kInstallFailed);
+        ExpectCleanEnd();
+        return;
+    }
+    HWND dialog = WaitForShortcutDialog();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(Answer(dialog, IDCANCEL));
+    HWND question = run_->WaitForMessageBox();
+    ASSERT_NE(question, nullptr);
+    PressButton(question, IDNO);
+    EXPECT_EQ(run_->WaitForExit(), 0u);
+    EXPECT_TRUE(run_->TempEntries().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Contents, ResultFile,
+                         ::testing::Values(ResultCase{"star", false}, ResultCase{"empty", false},
+                                           ResultCase{"bytes260", false}, ResultCase{"nul259", true}),
+                         [](const ::testing::TestParamInfo<ResultCase>& info) { return std::string(info.param.result); });
+
+TEST_F(Handoff, LineEndAfterThePathIsPartOfItSoNothingIsFoundOrOpened)
+{
+    // Shortcuts to the program exist, but the folder text with CR LF names no program.
+    Start("handoff-crlf-first");
+    HWND dialog = WaitForShortcutDialog();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(Answer(dialog, IDCANCEL));
+    HWND question = run_->WaitForMessageBox();
+    ASSERT_NE(question, nullptr);
+    PressButton(question, IDNO);
+    ASSERT_EQ(run_->WaitForExit(), 0u);
+
+    std::string installed = installFolder_;
+    demo_ = LoadDemoInstaller();
+    run_.reset(new InstallerRun("handoff-crlf", Bytes()));
+    AddControlFile(&demo_, "folder=" + installed + "\nresult=crlf\n");
+    ASSERT_TRUE(WriteFileBytes(run_->programPath(), ImageOf(demo_)));
+    ASSERT_TRUE(run_->Start());
+    dialog = WaitForShortcutDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(CheckStateOf(dialog, IDC_DESKTOP_SHORTCUT), BST_CHECKED) << "no probe: shortcutExists is 0";
+    SendMessageA(GetDlgItem(dialog, IDC_DESKTOP_SHORTCUT), BM_SETCHECK, BST_UNCHECKED, 0);
+    SendMessageA(GetDlgItem(dialog, IDC_PROGRAMS_SHORTCUT), BM_SETCHECK, BST_UNCHECKED, 0);
+    ASSERT_TRUE(Answer(dialog, IDCANCEL));
+    question = run_->WaitForMessageBox();
+    ASSERT_NE(question, nullptr);
+    PressButton(question, IDYES);
+    EXPECT_EQ(run_->WaitForExit(), 0u);
+    Sleep(1500);
+    EXPECT_EQ(FindNotepadShowing("Morlu.txt"), nullptr);
+}
+
+TEST_F(Handoff, ResultIsReadOnlyAtTheOncePerSecondLook)
+{
+    Start("handoff-timing", "delay=100\ntickfile=1\n");
+    HWND progress = run_->WaitForProgressWindow();
+    ASSERT_NE(progress, nullptr);
+    DWORD stepTwo = 0;
+    HWND dialog = NULL;
+    for (DWORD begun = GetTickCount(); dialog == NULL; Sleep(10)) {
+        if (stepTwo == 0 && StepShown(progress) == 2)
+            stepTwo = GetTickCount();
+        dialog = WaitForShortcutDialog(0);
+        ASSERT_LT(GetTickCount() - begun, 20000u) << "no shortcut dialog";
+    }
+    DWORD read = GetTickCount();
+    Bytes tick;
+    ASSERT_TRUE(ReadFileBytes(run_->tempFolder() + "\\RAREVURED0\\STARTED.TIC", &tick));
+    DWORD written = std::stoul(std::string(tick.begin(), tick.end())) + 100;
+
+    ASSERT_NE(stepTwo, 0u);
+    // The first look comes a second after the wait begins, however early the file is there.
+    EXPECT_GE(read - stepTwo, 950u);
+    // And every later look follows within about a second.
+    EXPECT_LE(read - written, 1600u);
+    ASSERT_TRUE(Answer(dialog, IDCANCEL));
+    HWND question = run_->WaitForMessageBox();
+    ASSERT_NE(question, nullptr);
+    PressButton(question, IDNO);
+    EXPECT_EQ(run_->WaitForExit(), 0u);
+}
+
+TEST_F(Handoff, WaitKeepsTheProgressWindowAnswering)
+{
+    Start("handoff-never", "result=never\n");
+    HWND progress = run_->WaitForProgressWindow();
+    ASSERT_NE(progress, nullptr);
+    for (int i = 0; i < 50 && StepShown(progress) != 2; ++i)
+        Sleep(100);
+    ASSERT_EQ(StepShown(progress), 2);
+    for (int i = 0; i < 5; ++i) {
+        DWORD_PTR answer = 0;
+        EXPECT_NE(SendMessageTimeoutA(progress, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &answer), 0)
+            << "round " << i;
+        Sleep(500);
+    }
+    EXPECT_EQ(run_->WaitForExit(1000), kStillRunning) << "the wait has no time-out";
+}
+
+TEST_F(Handoff, HeldResultFileIsWaitedForUntilItsWriterCloses)
+{
+    Start("handoff-held", "hold=2500\n");
+    DWORD started = GetTickCount();
+    HWND dialog = WaitForShortcutDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_GE(GetTickCount() - started, 2500u);
+    ASSERT_TRUE(Answer(dialog, IDCANCEL));
+    HWND question = run_->WaitForMessageBox();
+    ASSERT_NE(question, nullptr);
+    PressButton(question, IDNO);
+    EXPECT_EQ(run_->WaitForExit(), 0u);
+}
+
+} // namespace
