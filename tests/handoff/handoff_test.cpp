@@ -46,23 +46,6 @@ HWND FindNotepadShowing(const char* fileName)
     return NULL;
 }
 
-bool IsShortcutDialog(HWND window)
-{
-    return ClassNameOf(window) == "#32770" && GetDlgItem(window, IDC_DESKTOP_SHORTCUT) != NULL;
-}
-
-// The step whose marker shows the arrow, or -1.
-int StepShown(HWND progress)
-{
-    const int markers[5] = {IDC_STEP0_MARKER, IDC_STEP1_MARKER, IDC_STEP2_MARKER, IDC_STEP3_MARKER,
-                            IDC_STEP4_MARKER};
-    for (int i = 0; i < 5; ++i) {
-        if (ItemTextOf(progress, markers[i]) == "→")
-            return i;
-    }
-    return -1;
-}
-
 class Handoff : public ::testing::Test {
 protected:
     void SetUp() override

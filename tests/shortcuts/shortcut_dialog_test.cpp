@@ -11,11 +11,6 @@
 
 namespace {
 
-bool IsShortcutDialog(HWND window)
-{
-    return ClassNameOf(window) == "#32770" && ClassNameOf(GetDlgItem(window, IDC_DESKTOP_SHORTCUT)) == "Button";
-}
-
 // What the dialog showed when it appeared, and what happened until it closed.
 struct DialogRun {
     HWND dialog = NULL;

@@ -133,6 +133,22 @@ bool IsProgressWindow(HWND window)
     return GetDlgItem(window, IDC_STEP4_MARKER) != NULL && GetDlgItem(window, IDC_STEP4_LABEL) != NULL;
 }
 
+bool IsShortcutDialog(HWND window)
+{
+    return ClassNameOf(window) == "#32770" && ClassNameOf(GetDlgItem(window, IDC_DESKTOP_SHORTCUT)) == "Button";
+}
+
+int StepShown(HWND progress)
+{
+    const int markers[5] = {IDC_STEP0_MARKER, IDC_STEP1_MARKER, IDC_STEP2_MARKER, IDC_STEP3_MARKER,
+                            IDC_STEP4_MARKER};
+    for (int i = 0; i < 5; ++i) {
+        if (ItemTextOf(progress, markers[i]) == "→")
+            return i;
+    }
+    return -1;
+}
+
 HWND InstallerRun::WaitForProgressWindow(DWORD timeoutMs)
 {
     return WaitForWindow(processId(), IsProgressWindow, timeoutMs);

@@ -50,6 +50,9 @@ private:
 };
 
 bool IsProgressWindow(HWND window);
+bool IsShortcutDialog(HWND window);
+// The step whose marker shows the arrow, or -1.
+int StepShown(HWND progress);
 
 // Removes a folder and everything below it; no error if it is not there.
 void RemoveTree(const std::string& path);
