@@ -28,38 +28,6 @@ static void Shoot(const char* stage)
     printf("demo_pilot: screenshot %s\n", name);
 }
 
-static std::string SpecialFolder(int csidl)
-{
-    char path[MAX_PATH] = "";
-    SHGetFolderPathA(NULL, csidl, NULL, 0, path);
-    return path;
-}
-
-// Shortcuts named like the installer's, in the desktop and Programs folders.
-static std::vector<std::string> DemoShortcuts()
-{
-    std::vector<std::string> found;
-    for (int csidl : {CSIDL_DESKTOPDIRECTORY, CSIDL_PROGRAMS}) {
-        std::string folder = SpecialFolder(csidl);
-        for (const std::string& name : FolderEntries(folder)) {
-            if (name.compare(0, 6, "Morlu2") == 0 && name.size() > 4 &&
-                lstrcmpiA(name.c_str() + name.size() - 4, ".lnk") == 0)
-                found.push_back(folder + "\\" + name);
-        }
-    }
-    return found;
-}
-
-static HWND FindReleaseNotes()
-{
-    for (HWND window = FindWindowExA(NULL, NULL, "Notepad", NULL); window != NULL;
-         window = FindWindowExA(NULL, window, "Notepad", NULL)) {
-        if (WindowTextOf(window).find("Morlu.txt") != std::string::npos)
-            return window;
-    }
-    return NULL;
-}
-
 static void AnswerBox(HWND box, int step)
 {
     MessageBoxInfo info = ReadMessageBox(box);
@@ -149,10 +117,10 @@ static int Run(const char* setupPath)
         return 1;
     printf("demo_pilot: installer ended with exit code %lu\n", code);
 
-    HWND notes = FindReleaseNotes();
+    HWND notes = FindNotepadShowing("Morlu.txt");
     for (int i = 0; notes == NULL && i < 100; ++i) {
         Sleep(100);
-        notes = FindReleaseNotes();
+        notes = FindNotepadShowing("Morlu.txt");
     }
     if (notes != NULL) {
         Shoot("release-notes");

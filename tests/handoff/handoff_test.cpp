@@ -17,33 +17,26 @@ const char kInstallFailed[] = "ｲﾝｽﾄｰﾙできませんでした｡";
 const char kCompletion[] = "Morlu2 のｲﾝｽﾄｰﾙが完了しました｡ \r\n\r\nﾘﾘｰｽﾉｰﾄを表示しますか?\r\n"
                            "(ｲﾝｽﾄｰﾙ先のﾌｫﾙﾀﾞの「Morlu.txt」を開けばいつでも表示できます)";
 
-std::string SpecialFolder(int csidl)
-{
-    char path[MAX_PATH] = "";
-    SHGetFolderPathA(NULL, csidl, NULL, 0, path);
-    return path;
-}
-
 // Removes the shortcuts a run may make, before and after it.
 void RemoveDemoShortcuts()
 {
-    for (int csidl : {CSIDL_DESKTOPDIRECTORY, CSIDL_PROGRAMS}) {
-        std::string folder = SpecialFolder(csidl);
-        for (const std::string& name : FolderEntries(folder)) {
-            if (name.compare(0, 6, "Morlu2") == 0)
-                DeleteFileA((folder + "\\" + name).c_str());
-        }
-    }
+    for (const std::string& link : DemoShortcuts())
+        DeleteFileA(link.c_str());
 }
 
-HWND FindNotepadShowing(const char* fileName)
+bool Exists(const std::string& path)
 {
-    for (HWND window = FindWindowExA(NULL, NULL, "Notepad", NULL); window != NULL;
-         window = FindWindowExA(NULL, window, "Notepad", NULL)) {
-        if (WindowTextOf(window).find(fileName) != std::string::npos)
-            return window;
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Whether notepad shows the release notes within `waitMs`.
+bool ReleaseNotesOpen(DWORD waitMs)
+{
+    for (DWORD begun = GetTickCount(); GetTickCount() - begun < waitMs; Sleep(50)) {
+        if (FindNotepadShowing("Morlu.txt") != NULL)
+            return true;
     }
-    return NULL;
+    return false;
 }
 
 class Handoff : public ::testing::Test {
@@ -68,6 +61,17 @@ protected:
     {
         run_.reset(new InstallerRun(name, Bytes()));
         installFolder_ = run_->folder() + "\\installed";
+        StartInto(control);
+    }
+    // Another run of the demo installer into the same install folder.
+    void StartAgain(const std::string& name, std::string control = "")
+    {
+        demo_ = LoadDemoInstaller();
+        run_.reset(new InstallerRun(name, Bytes()));
+        StartInto(control);
+    }
+    void StartInto(const std::string& control)
+    {
         AddControlFile(&demo_, "folder=" + installFolder_ + "\n" + control);
         ASSERT_TRUE(WriteFileBytes(run_->programPath(), ImageOf(demo_)));
         watch_.reset(new FolderWatch(run_->tempFolder()));
@@ -96,6 +100,26 @@ protected:
     HWND WaitForShortcutDialog(DWORD timeoutMs = 20000)
     {
         return WaitForWindow(run_->processId(), IsShortcutDialog, timeoutMs);
+    }
+
+    // Closes the shortcut dialog with its OK button, answers the completion
+    // question and expects the run to end well.
+    void Finish(HWND dialog, int answer)
+    {
+        ASSERT_TRUE(Answer(dialog, IDCANCEL));
+        HWND question = run_->WaitForMessageBox();
+        ASSERT_NE(question, nullptr);
+        PressButton(question, answer);
+        EXPECT_EQ(run_->WaitForExit(), 0u);
+        EXPECT_TRUE(run_->TempEntries().empty());
+    }
+    // A run without a look at its windows: both shortcuts, no release notes.
+    void InstallWithShortcuts(const std::string& name)
+    {
+        Start(name);
+        HWND dialog = WaitForShortcutDialog();
+        ASSERT_NE(dialog, nullptr);
+        Finish(dialog, IDNO);
     }
 
     // Ends a run that failed: no further box, exit code 0, work folder gone.
@@ -140,15 +164,10 @@ TEST_F(Handoff, FullRunInstallsLinksAndOpensTheReleaseNotes)
 
     EXPECT_EQ(run_->WaitForExit(), 0u);
     EXPECT_TRUE(run_->TempEntries().empty());
-    EXPECT_NE(GetFileAttributesA((installFolder_ + "\\Morlu.exe").c_str()), INVALID_FILE_ATTRIBUTES);
-    EXPECT_NE(GetFileAttributesA((SpecialFolder(CSIDL_DESKTOPDIRECTORY) + "\\Morlu2.lnk").c_str()),
-              INVALID_FILE_ATTRIBUTES);
-    EXPECT_NE(GetFileAttributesA((SpecialFolder(CSIDL_PROGRAMS) + "\\Morlu2.lnk").c_str()),
-              INVALID_FILE_ATTRIBUTES);
-    HWND notepad = NULL;
-    for (int i = 0; i < 200 && notepad == NULL; ++i, Sleep(50))
-        notepad = FindNotepadShowing("Morlu.txt");
-    EXPECT_NE(notepad, nullptr) << "the release notes open on Yes";
+    EXPECT_TRUE(Exists(installFolder_ + "\\Morlu.exe"));
+    EXPECT_TRUE(Exists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + "\\Morlu2.lnk"));
+    EXPECT_TRUE(Exists(SpecialFolder(CSIDL_PROGRAMS) + "\\Morlu2.lnk"));
+    EXPECT_TRUE(ReleaseNotesOpen(10000));
 }
 
 TEST_F(Handoff, AnswerNoOpensNothingAndLinksOnlyWhatWasChosen)
@@ -157,47 +176,21 @@ TEST_F(Handoff, AnswerNoOpensNothingAndLinksOnlyWhatWasChosen)
     HWND dialog = WaitForShortcutDialog();
     ASSERT_NE(dialog, nullptr);
     SendMessageA(GetDlgItem(dialog, IDC_DESKTOP_SHORTCUT), BM_SETCHECK, BST_UNCHECKED, 0);
-    ASSERT_TRUE(Answer(dialog, IDCANCEL));
-    HWND question = run_->WaitForMessageBox();
-    ASSERT_NE(question, nullptr);
-    PressButton(question, IDNO);
-    EXPECT_EQ(run_->WaitForExit(), 0u);
-    EXPECT_TRUE(run_->TempEntries().empty());
-    EXPECT_EQ(GetFileAttributesA((SpecialFolder(CSIDL_DESKTOPDIRECTORY) + "\\Morlu2.lnk").c_str()),
-              INVALID_FILE_ATTRIBUTES);
-    EXPECT_NE(GetFileAttributesA((SpecialFolder(CSIDL_PROGRAMS) + "\\Morlu2.lnk").c_str()),
-              INVALID_FILE_ATTRIBUTES);
-    Sleep(1500);
-    EXPECT_EQ(FindNotepadShowing("Morlu.txt"), nullptr);
+    Finish(dialog, IDNO);
+    EXPECT_FALSE(Exists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + "\\Morlu2.lnk"));
+    EXPECT_TRUE(Exists(SpecialFolder(CSIDL_PROGRAMS) + "\\Morlu2.lnk"));
+    EXPECT_FALSE(ReleaseNotesOpen(1500));
 }
 
 TEST_F(Handoff, ExistingShortcutUnchecksBothBoxes)
 {
-    // A first run makes the shortcuts; the second finds them.
-    Start("handoff-first");
+    ASSERT_NO_FATAL_FAILURE(InstallWithShortcuts("handoff-first"));
+    StartAgain("handoff-second");
     HWND dialog = WaitForShortcutDialog();
-    ASSERT_NE(dialog, nullptr);
-    ASSERT_TRUE(Answer(dialog, IDCANCEL));
-    HWND question = run_->WaitForMessageBox();
-    ASSERT_NE(question, nullptr);
-    PressButton(question, IDNO);
-    ASSERT_EQ(run_->WaitForExit(), 0u);
-
-    std::string installed = installFolder_;
-    demo_ = LoadDemoInstaller();
-    run_.reset(new InstallerRun("handoff-second", Bytes()));
-    AddControlFile(&demo_, "folder=" + installed + "\n");
-    ASSERT_TRUE(WriteFileBytes(run_->programPath(), ImageOf(demo_)));
-    ASSERT_TRUE(run_->Start());
-    dialog = WaitForShortcutDialog();
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(CheckStateOf(dialog, IDC_DESKTOP_SHORTCUT), BST_UNCHECKED);
     EXPECT_EQ(CheckStateOf(dialog, IDC_PROGRAMS_SHORTCUT), BST_UNCHECKED);
-    ASSERT_TRUE(Answer(dialog, IDCANCEL));
-    question = run_->WaitForMessageBox();
-    ASSERT_NE(question, nullptr);
-    PressButton(question, IDNO);
-    EXPECT_EQ(run_->WaitForExit(), 0u);
+    Finish(dialog, IDNO);
 }
 
 TEST_F(Handoff, DamagedArchiveTellsBothMessagesAtStepOne)
@@ -257,12 +250,7 @@ TEST_P(ResultFile, IsTakenOrToldAsAFailure)
     }
     HWND dialog = WaitForShortcutDialog();
     ASSERT_NE(dialog, nullptr);
-    ASSERT_TRUE(Answer(dialog, IDCANCEL));
-    HWND question = run_->WaitForMessageBox();
-    ASSERT_NE(question, nullptr);
-    PressButton(question, IDNO);
-    EXPECT_EQ(run_->WaitForExit(), 0u);
-    EXPECT_TRUE(run_->TempEntries().empty());
+    Finish(dialog, IDNO);
 }
 
 INSTANTIATE_TEST_SUITE_P(Contents, ResultFile,
@@ -273,33 +261,15 @@ INSTANTIATE_TEST_SUITE_P(Contents, ResultFile,
 TEST_F(Handoff, LineEndAfterThePathIsPartOfItSoNothingIsFoundOrOpened)
 {
     // Shortcuts to the program exist, but the folder text with CR LF names no program.
-    Start("handoff-crlf-first");
+    ASSERT_NO_FATAL_FAILURE(InstallWithShortcuts("handoff-crlf-first"));
+    StartAgain("handoff-crlf", "result=crlf\n");
     HWND dialog = WaitForShortcutDialog();
-    ASSERT_NE(dialog, nullptr);
-    ASSERT_TRUE(Answer(dialog, IDCANCEL));
-    HWND question = run_->WaitForMessageBox();
-    ASSERT_NE(question, nullptr);
-    PressButton(question, IDNO);
-    ASSERT_EQ(run_->WaitForExit(), 0u);
-
-    std::string installed = installFolder_;
-    demo_ = LoadDemoInstaller();
-    run_.reset(new InstallerRun("handoff-crlf", Bytes()));
-    AddControlFile(&demo_, "folder=" + installed + "\nresult=crlf\n");
-    ASSERT_TRUE(WriteFileBytes(run_->programPath(), ImageOf(demo_)));
-    ASSERT_TRUE(run_->Start());
-    dialog = WaitForShortcutDialog();
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(CheckStateOf(dialog, IDC_DESKTOP_SHORTCUT), BST_CHECKED) << "no probe: shortcutExists is 0";
     SendMessageA(GetDlgItem(dialog, IDC_DESKTOP_SHORTCUT), BM_SETCHECK, BST_UNCHECKED, 0);
     SendMessageA(GetDlgItem(dialog, IDC_PROGRAMS_SHORTCUT), BM_SETCHECK, BST_UNCHECKED, 0);
-    ASSERT_TRUE(Answer(dialog, IDCANCEL));
-    question = run_->WaitForMessageBox();
-    ASSERT_NE(question, nullptr);
-    PressButton(question, IDYES);
-    EXPECT_EQ(run_->WaitForExit(), 0u);
-    Sleep(1500);
-    EXPECT_EQ(FindNotepadShowing("Morlu.txt"), nullptr);
+    Finish(dialog, IDYES);
+    EXPECT_FALSE(ReleaseNotesOpen(1500));
 }
 
 TEST_F(Handoff, ResultIsReadOnlyAtTheOncePerSecondLook)
@@ -325,11 +295,7 @@ TEST_F(Handoff, ResultIsReadOnlyAtTheOncePerSecondLook)
     EXPECT_GE(read - stepTwo, 950u);
     // And every later look follows within about a second.
     EXPECT_LE(read - written, 1600u);
-    ASSERT_TRUE(Answer(dialog, IDCANCEL));
-    HWND question = run_->WaitForMessageBox();
-    ASSERT_NE(question, nullptr);
-    PressButton(question, IDNO);
-    EXPECT_EQ(run_->WaitForExit(), 0u);
+    Finish(dialog, IDNO);
 }
 
 TEST_F(Handoff, WaitKeepsTheProgressWindowAnswering)
@@ -356,11 +322,7 @@ TEST_F(Handoff, HeldResultFileIsWaitedForUntilItsWriterCloses)
     HWND dialog = WaitForShortcutDialog();
     ASSERT_NE(dialog, nullptr);
     EXPECT_GE(GetTickCount() - started, 2500u);
-    ASSERT_TRUE(Answer(dialog, IDCANCEL));
-    HWND question = run_->WaitForMessageBox();
-    ASSERT_NE(question, nullptr);
-    PressButton(question, IDNO);
-    EXPECT_EQ(run_->WaitForExit(), 0u);
+    Finish(dialog, IDNO);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "installer_run.h"
 
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include "resources/resource_ids.h"
 #include "window_probe.h"
@@ -136,6 +137,37 @@ bool IsProgressWindow(HWND window)
 bool IsShortcutDialog(HWND window)
 {
     return ClassNameOf(window) == "#32770" && ClassNameOf(GetDlgItem(window, IDC_DESKTOP_SHORTCUT)) == "Button";
+}
+
+HWND FindNotepadShowing(const char* fileName)
+{
+    for (HWND window = FindWindowExA(NULL, NULL, "Notepad", NULL); window != NULL;
+         window = FindWindowExA(NULL, window, "Notepad", NULL)) {
+        if (WindowTextOf(window).find(fileName) != std::string::npos)
+            return window;
+    }
+    return NULL;
+}
+
+std::string SpecialFolder(int csidl)
+{
+    char path[MAX_PATH] = "";
+    SHGetFolderPathA(NULL, csidl, NULL, 0, path);
+    return path;
+}
+
+std::vector<std::string> DemoShortcuts()
+{
+    std::vector<std::string> found;
+    for (int csidl : {CSIDL_DESKTOPDIRECTORY, CSIDL_PROGRAMS}) {
+        std::string folder = SpecialFolder(csidl);
+        for (const std::string& name : FolderEntries(folder)) {
+            if (name.compare(0, 6, "Morlu2") == 0 && name.size() > 4 &&
+                lstrcmpiA(name.c_str() + name.size() - 4, ".lnk") == 0)
+                found.push_back(folder + "\\" + name);
+        }
+    }
+    return found;
 }
 
 int StepShown(HWND progress)

@@ -51,6 +51,12 @@ private:
 
 bool IsProgressWindow(HWND window);
 bool IsShortcutDialog(HWND window);
+// A notepad window whose title names the file, or NULL.
+HWND FindNotepadShowing(const char* fileName);
+// The path of a CSIDL folder, empty when it has none.
+std::string SpecialFolder(int csidl);
+// The installer's shortcuts (Morlu2*.lnk) on the desktop and in Programs.
+std::vector<std::string> DemoShortcuts();
 // The step whose marker shows the arrow, or -1.
 int StepShown(HWND progress);
 
