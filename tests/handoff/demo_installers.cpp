@@ -39,10 +39,15 @@ DemoInstaller LoadDemoInstaller()
     return demo;
 }
 
+void AddStoredMember(DemoInstaller* installer, const std::string& name, const Bytes& data)
+{
+    installer->members.push_back(MemberBytes(StoredMember(name, data)));
+    installer->memberCount += 1;
+}
+
 void AddControlFile(DemoInstaller* installer, const std::string& lines)
 {
-    installer->members.push_back(MemberBytes(StoredMember("DEZAZAZE.CFG", BytesOf(lines))));
-    installer->memberCount += 1;
+    AddStoredMember(installer, "DEZAZAZE.CFG", BytesOf(lines));
 }
 
 void DropMember(DemoInstaller* installer, const std::string& name)

@@ -17,6 +17,8 @@ struct DemoInstaller {
 // build/win64/demo-setup.exe taken apart.
 DemoInstaller LoadDemoInstaller();
 
+// Adds a stored member and counts it.
+void AddStoredMember(DemoInstaller* installer, const std::string& name, const Bytes& data);
 // Adds DEZAZAZE.CFG, stored, with these lines, and counts it.
 void AddControlFile(DemoInstaller* installer, const std::string& lines);
 // Drops the member of that name and no longer counts it.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include "archive_builder.h"
 #include "demo_installers.h"
 #include "installer_run.h"
 #include "resources/resource_ids.h"
@@ -208,13 +209,24 @@ TEST_F(Handoff, DamagedArchiveTellsBothMessagesAtStepOne)
     ExpectCleanEnd();
 }
 
+TEST_F(Handoff, FileErrorTellsTheWorkFolderThenTheCount)
+{
+    // The installer makes no folders, so a member in a subfolder cannot be written.
+    AddStoredMember(&demo_, "docs\\readme.txt", BytesOf("notes"));
+    Start("handoff-file-error");
+    ExpectWarning(run_->tempFolder() + "\\RAREVURED0 にファイルを作成できません｡");
+    ExpectWarning(kCountError);
+    ExpectCleanEnd();
+    EXPECT_FALSE(Exists(installFolder_)) << "not started";
+}
+
 TEST_F(Handoff, MemberCountOneOffStopsBeforeTheInnerInstaller)
 {
     demo_.memberCount += 1;
     Start("handoff-count", "");
     ExpectWarning(kCountError);
     ExpectCleanEnd();
-    EXPECT_EQ(GetFileAttributesA(installFolder_.c_str()), INVALID_FILE_ATTRIBUTES) << "not started";
+    EXPECT_FALSE(Exists(installFolder_)) << "not started";
 }
 
 TEST_F(Handoff, MissingInnerInstallerIsToldWithItsPath)
