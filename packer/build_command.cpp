@@ -16,6 +16,7 @@
 #include "packer/cp932_text.h"
 #include "packer/exit_codes.h"
 #include "packer/installer_verifier.h"
+#include "packer/large_buffer.h"
 #include "packer/member_list.h"
 #include "packer/output_file.h"
 #include "packer/parallel_pack.h"
@@ -212,7 +213,7 @@ static int Build(const BuildOptions& options)
     for (size_t i = 0; i < members.size(); ++i)
         archiveSize += kLevel1HeaderBytes + members[i].name.size() +
                        (packed[i].compressed ? packed[i].stream.size() : contents[i].bytes.size());
-    image.bytes.reserve(image.bytes.size() + archiveSize + message.size() + 1);
+    ReserveLarge(&image.bytes, image.bytes.size() + archiveSize + message.size() + 1);
 
     ArchiveWriter writer(image.bytes);
     std::vector<ExpectedMember> expected;

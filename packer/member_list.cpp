@@ -12,6 +12,7 @@
 
 #include "packer/archive_writer.h"
 #include "packer/cp932_text.h"
+#include "packer/large_buffer.h"
 #include "packer/pack_error.h"
 
 namespace {
@@ -168,6 +169,7 @@ FileContents ReadWholeFile(const std::string& path)
     contents.modified = status.st_mtime;
     // Sized from fstat, but read to the end: a file that changes while it is
     // read is taken as far as it goes.
+    ReserveLarge(&contents.bytes, (size_t)status.st_size + 1);
     contents.bytes.resize((size_t)status.st_size + 1);
     size_t filled = 0;
     for (;;) {

@@ -20,9 +20,16 @@ std::vector<PackedMember> PackMembers(const std::vector<const std::vector<uint8_
     std::condition_variable finished;
     size_t running = 0;
     std::exception_ptr failure;
+    // Largest first, so that no big member starts last and runs alone.
+    std::vector<size_t> order(count);
+    for (size_t i = 0; i < count; ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&inputs](size_t a, size_t b) { return inputs[a]->size() > inputs[b]->size(); });
 
     auto work = [&]() {
-        for (size_t i; (i = next.fetch_add(1)) < count;) {
+        for (size_t k; (k = next.fetch_add(1)) < count;) {
+            const size_t i = order[k];
             const std::vector<uint8_t>& input = *inputs[i];
             size_t reported = 0;
             try {
