@@ -194,6 +194,22 @@ TEST_F(Handoff, ExistingShortcutUnchecksBothBoxes)
     Finish(dialog, IDNO);
 }
 
+TEST_F(Handoff, PackedConfirmationCancelledLeavesNoWorkFolder)
+{
+    Bytes image;
+    ASSERT_TRUE(ReadFileBytes(MORLU_BUILD_DIR "\\demo-setup.exe", &image));
+    StartImage("handoff-cancel", image);
+    HWND box = run_->WaitForMessageBox();
+    ASSERT_NE(box, nullptr);
+    MessageBoxInfo info = ReadMessageBox(box);
+    EXPECT_EQ(info.text, "これは Morlu2 のｲﾝｽﾄｰﾗのﾃﾞﾓです｡\nOK を押すとｲﾝｽﾄｰﾙを始めます｡\n");
+    EXPECT_EQ(info.buttons, (std::vector<int>{IDOK, IDCANCEL}));
+    PressButton(box, IDCANCEL);
+    EXPECT_EQ(run_->WaitForExit(), 0u);
+    EXPECT_TRUE(watch_->Added().empty());
+    EXPECT_TRUE(run_->TempEntries().empty());
+}
+
 TEST_F(Handoff, DamagedArchiveTellsBothMessagesAtStepOne)
 {
     StartImage("handoff-damaged", [this] {
