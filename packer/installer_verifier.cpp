@@ -5,7 +5,7 @@
 
 #include "driver/container.h"
 #include "extract/extract.h"
-#include "extract/memory_sink.h"
+#include "extract/member_sink.h"
 #include "packer/pack_error.h"
 
 namespace {
@@ -15,18 +15,65 @@ void Fail(const std::string& what)
     throw PackError("self-check of the built installer failed: " + what + "; nothing was written");
 }
 
-// Leaves the engine writing real files again and frees the decoded copies,
-// however the check ends.
-struct MemorySinkSession {
-    MemorySinkSession()
+// What the engine wrote of one member, compared with the original as it came,
+// so that no decoded copy is ever made.
+struct CheckedFile {
+    std::string name;
+    uint64_t size = 0;
+    bool same = true;
+    bool timeSet = false;
+    uint16_t dosDate = 0;
+    uint16_t dosTime = 0;
+};
+
+// The engine's sink has no context of its own, and the engine itself runs one
+// extraction at a time.
+std::vector<CheckedFile> checked;
+const std::vector<ExpectedMember>* expected;
+
+MemberFile CheckCreate(const char* path, uint32_t nameOffset)
+{
+    checked.emplace_back();
+    checked.back().name = path + nameOffset;
+    return (MemberFile)(checked.size() - 1);
+}
+
+uint32_t CheckWrite(MemberFile handle, const unsigned char* bytes, uint32_t count)
+{
+    CheckedFile& file = checked[(size_t)handle];
+    const std::vector<uint8_t>* original = (size_t)handle < expected->size() ? (*expected)[handle].bytes : nullptr;
+    if (original == nullptr || file.size + count > original->size() ||
+        memcmp(original->data() + file.size, bytes, count) != 0)
+        file.same = false;
+    file.size += count;
+    return count;
+}
+
+void CheckSetTime(MemberFile handle, uint16_t dosDate, uint16_t dosTime)
+{
+    CheckedFile& file = checked[(size_t)handle];
+    file.timeSet = true;
+    file.dosDate = dosDate;
+    file.dosTime = dosTime;
+}
+
+void CheckClose(MemberFile) {}
+
+const MemberSink checkingSink = {CheckCreate, CheckWrite, CheckSetTime, CheckClose};
+
+// Leaves the engine writing real files again, however the check ends.
+struct CheckingSession {
+    explicit CheckingSession(const std::vector<ExpectedMember>& members)
     {
-        ResetMemorySink(true);
-        SetMemberSink(&memoryMemberSink);
+        checked.clear();
+        expected = &members;
+        SetMemberSink(&checkingSink);
     }
-    ~MemorySinkSession()
+    ~CheckingSession()
     {
         SetMemberSink(nullptr);
-        ResetMemorySink(false);
+        checked.clear();
+        expected = nullptr;
     }
 };
 
@@ -45,23 +92,21 @@ void VerifyInstaller(const std::vector<uint8_t>& image, const std::vector<Expect
     if (memberCount < 0 || (size_t)memberCount != members.size())
         Fail("the header counts " + std::to_string(memberCount) + " members");
 
-    MemorySinkSession session;
+    CheckingSession session(members);
     int result = ExtractArchive("v", header + archiveOffset, (uint32_t)archiveSize);
     if (result != memberCount)
         Fail("the extraction engine returns " + std::to_string(result));
-    const std::vector<MemoryFile>& files = MemorySinkFiles();
-    if (files.size() != members.size())
-        Fail("the engine wrote " + std::to_string(files.size()) + " files");
+    if (checked.size() != members.size())
+        Fail("the engine wrote " + std::to_string(checked.size()) + " files");
     for (size_t i = 0; i < members.size(); ++i) {
-        const MemoryFile& file = files[i];
-        const ExpectedMember& expected = members[i];
+        const CheckedFile& file = checked[i];
+        const ExpectedMember& want = members[i];
         std::string which = "member " + std::to_string(i + 1);
-        if (file.name != expected.name)
+        if (file.name != want.name)
             Fail(which + " comes back under another name");
-        if (file.bytes.size() != expected.bytes->size() ||
-            (!file.bytes.empty() && memcmp(file.bytes.data(), expected.bytes->data(), file.bytes.size()) != 0))
+        if (!file.same || file.size != want.bytes->size())
             Fail(which + " decodes to other bytes");
-        if (!file.timeSet || file.dosDate != expected.dosDateTime >> 16 || file.dosTime != (expected.dosDateTime & 0xFFFF))
+        if (!file.timeSet || file.dosDate != want.dosDateTime >> 16 || file.dosTime != (want.dosDateTime & 0xFFFF))
             Fail(which + " comes back with another time stamp");
     }
 }
