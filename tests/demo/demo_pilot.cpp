@@ -3,7 +3,6 @@
 //   shortcuts, reads the release notes. Saves a screenshot of each stage as
 //   OUTDIR\NN-stage.bmp and tells where the shortcuts and installed files are.
 #include <windows.h>
-#include <shlobj.h>
 #include <stdio.h>
 
 #include <set>
