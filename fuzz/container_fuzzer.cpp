@@ -4,7 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "driver/container.h"
+#include "container/payload_container.h"
 
 static bool MagicAt(const uint8_t* data, size_t at)
 {

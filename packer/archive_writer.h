@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "packer/lh5_encoder.h"
+#include "encoder/lh5_encoder.h"
 
 enum class PackMethod { Lh5, Lh0 };
 

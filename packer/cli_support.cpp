@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "driver/container.h"
+#include "container/payload_container.h"
 #include "packer/exit_codes.h"
 
 int Complain(int code, const char* format, ...)

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstring>
 
-#include "driver/container.h"
+#include "container/payload_container.h"
 #include "extract/extract.h"
 #include "extract/member_sink.h"
 #include "packer/pack_error.h"

@@ -2,8 +2,8 @@
 
 #include <shlobj.h>
 
-#include "driver/paths.h"
-#include "driver/state.h"
+#include "base/paths.h"
+#include "base/process_state.h"
 #include "shortcuts/shell_folders.h"
 
 static const int kLastCandidate = 999;

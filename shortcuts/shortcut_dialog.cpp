@@ -1,6 +1,6 @@
 #include "shortcuts/shortcut_dialog.h"
 
-#include "driver/state.h"
+#include "base/process_state.h"
 #include "resources/resource_ids.h"
 #include "shortcuts/shortcut_creation.h"
 #include "ui/dialog_placement.h"

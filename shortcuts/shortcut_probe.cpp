@@ -2,7 +2,7 @@
 
 #include <shlobj.h>
 
-#include "driver/paths.h"
+#include "base/paths.h"
 #include "shortcuts/shell_folders.h"
 
 BOOL FindExistingShortcut(const char* shortTarget)

@@ -1,6 +1,6 @@
 #include "ui/dialog_placement.h"
 
-#include "driver/paths.h"
+#include "base/paths.h"
 
 static const int kTitleBufferSize = 512;
 

@@ -1,7 +1,7 @@
 #include "ui/progress_window.h"
 
-#include "driver/paths.h"
-#include "driver/state.h"
+#include "base/paths.h"
+#include "base/process_state.h"
 #include "resources/resource_ids.h"
 
 int currentStep;

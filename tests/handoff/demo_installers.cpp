@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "archive_builder.h"
-#include "driver/container.h"
+#include "container/payload_container.h"
 
 static uint32_t Le32(const unsigned char* p)
 {

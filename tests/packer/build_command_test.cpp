@@ -7,7 +7,7 @@
 
 #include <cstddef>
 
-#include "driver/container.h"
+#include "container/payload_container.h"
 #include "pack_test_support.h"
 
 namespace {

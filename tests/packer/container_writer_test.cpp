@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstring>
 
-#include "driver/container.h"
+#include "container/payload_container.h"
 #include "pack_test_support.h"
 #include "packer/container_writer.h"
 #include "packer/pack_error.h"

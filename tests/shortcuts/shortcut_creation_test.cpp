@@ -1,4 +1,4 @@
-#include "driver/state.h"
+#include "base/process_state.h"
 #include "installer_run.h"
 #include "shell_folder_test.h"
 #include "shortcuts/shortcut_creation.h"

@@ -1,7 +1,7 @@
 #include <functional>
 
-#include "driver/paths.h"
-#include "driver/state.h"
+#include "base/paths.h"
+#include "base/process_state.h"
 #include "installer_run.h"
 #include "resources/resource_ids.h"
 #include "shell_folder_test.h"

@@ -3,7 +3,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "driver/container.h"
+#include "container/payload_container.h"
 
 Bytes MagicRun()
 {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "driver/state.h"
+#include "base/process_state.h"
 #include "ui/dialog_placement.h"
 #include "window_probe.h"
 

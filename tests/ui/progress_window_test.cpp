@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "driver/state.h"
+#include "base/process_state.h"
 #include "resources/resource_ids.h"
 #include "ui/progress_window.h"
 #include "window_probe.h"

@@ -1,4 +1,4 @@
-#include "packer/huffman_code.h"
+#include "encoder/huffman_code.h"
 
 #include <algorithm>
 #include <vector>

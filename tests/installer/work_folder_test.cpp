@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "driver/state.h"
-#include "driver/work_folder.h"
+#include "base/process_state.h"
+#include "installer/work_folder.h"
 #include "installer_run.h"
 
 // The hand-off of this program: it records the folder it was given and leaves

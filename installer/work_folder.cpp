@@ -1,7 +1,7 @@
-#include "driver/work_folder.h"
+#include "installer/work_folder.h"
 
-#include "driver/paths.h"
-#include "driver/state.h"
+#include "base/paths.h"
+#include "base/process_state.h"
 
 static const int kWorkFolderCandidates = 1000;
 

@@ -5,7 +5,7 @@
 #include <random>
 
 #include "pack_test_support.h"
-#include "packer/lh5_encoder.h"
+#include "encoder/lh5_encoder.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "packer/lh5_block_writer.h"
+#include "encoder/lh5_block_writer.h"
 
-#include "packer/huffman_code.h"
+#include "encoder/huffman_code.h"
 
 namespace {
 

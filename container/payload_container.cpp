@@ -1,4 +1,4 @@
-#include "driver/container.h"
+#include "container/payload_container.h"
 
 #include <string.h>
 

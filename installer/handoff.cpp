@@ -1,7 +1,7 @@
-#include "driver/work_folder.h"
+#include "installer/work_folder.h"
 
-#include "driver/paths.h"
-#include "driver/state.h"
+#include "base/paths.h"
+#include "base/process_state.h"
 #include "extract/extract.h"
 #include "resources/resource_ids.h"
 #include "shortcuts/shortcut_dialog.h"

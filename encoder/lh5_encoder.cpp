@@ -1,11 +1,11 @@
-#include "packer/lh5_encoder.h"
+#include "encoder/lh5_encoder.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "packer/bit_writer.h"
-#include "packer/block_splitter.h"
-#include "packer/lh5_block_writer.h"
+#include "encoder/bit_writer.h"
+#include "encoder/block_splitter.h"
+#include "encoder/lh5_block_writer.h"
 
 namespace {
 

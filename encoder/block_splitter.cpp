@@ -1,4 +1,4 @@
-#include "packer/block_splitter.h"
+#include "encoder/block_splitter.h"
 
 #include <algorithm>
 #include <cmath>

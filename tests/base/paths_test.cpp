@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
-#include "driver/paths.h"
-#include "driver/state.h"
+#include "base/paths.h"
+#include "base/process_state.h"
 
 namespace {
 

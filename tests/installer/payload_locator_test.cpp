@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "driver/container.h"
+#include "container/payload_container.h"
 #include "installer_run.h"
 #include "window_probe.h"
 

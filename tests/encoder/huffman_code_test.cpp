@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "packer/huffman_code.h"
+#include "encoder/huffman_code.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "driver/state.h"
+#include "base/process_state.h"
 
 HINSTANCE instanceHandle;
 HWND progressWindow;

@@ -4,8 +4,8 @@
 #include <random>
 
 #include "pack_test_support.h"
-#include "packer/bit_writer.h"
-#include "packer/block_splitter.h"
+#include "encoder/bit_writer.h"
+#include "encoder/block_splitter.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "packer/bit_writer.h"
+#include "encoder/bit_writer.h"
 
 // A literal byte (symbol 0..255) or a reference (symbol 256..509 for the
 // lengths 3..256) with its distance less one, 0..8191.

@@ -1,6 +1,6 @@
-#include "driver/paths.h"
+#include "base/paths.h"
 
-#include "driver/state.h"
+#include "base/process_state.h"
 
 static char lastCharacterOf(const char* text)
 {

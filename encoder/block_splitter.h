@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "packer/lh5_block_writer.h"
+#include "encoder/lh5_block_writer.h"
 
 // Lengths of the blocks for tokens[0..count), in order; they add up to count.
 // count is at most kLh5MaxBlockTokens.

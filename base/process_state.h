@@ -2,7 +2,7 @@
 #pragma once
 #include <windows.h>
 
-#include "driver/container.h"
+#include "container/payload_container.h"
 
 extern HINSTANCE instanceHandle;
 extern HWND progressWindow;             // NULL when the window could not be created

@@ -1,9 +1,9 @@
 #include <windows.h>
 
-#include "driver/paths.h"
-#include "driver/payload_locator.h"
-#include "driver/state.h"
-#include "driver/work_folder.h"
+#include "base/paths.h"
+#include "installer/payload_locator.h"
+#include "base/process_state.h"
+#include "installer/work_folder.h"
 #include "ui/progress_window.h"
 
 // Windows 98 (4.10) in the 9x line, Windows 2000 (5.0) in the NT line.

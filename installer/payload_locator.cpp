@@ -1,6 +1,6 @@
-#include "driver/payload_locator.h"
+#include "installer/payload_locator.h"
 
-#include "driver/state.h"
+#include "base/process_state.h"
 
 static BOOL ReadWholeFile(HANDLE file)
 {

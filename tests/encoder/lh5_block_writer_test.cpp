@@ -5,8 +5,8 @@
 #include <random>
 
 #include "pack_test_support.h"
-#include "packer/bit_writer.h"
-#include "packer/lh5_block_writer.h"
+#include "encoder/bit_writer.h"
+#include "encoder/lh5_block_writer.h"
 
 namespace {
 
