@@ -6,10 +6,3 @@
 // no separator. Returns FALSE, leaving dest empty, when the result would not
 // fit MAX_PATH; the caller treats that as a failure of its step.
 BOOL JoinPath(char* dest, const char* dir, const char* name);
-
-// "Morlu2 <version> のｲﾝｽﾄｰﾙ", or "Morlu2のｲﾝｽﾄｰﾙ" while no version is known.
-// Valid until the next call.
-const char* GetInstallerCaption();
-
-// A warning box with the caption, as every failure the user must know of is told.
-void ShowWarning(HWND owner, const char* text);

@@ -1,5 +1,6 @@
-#include "installer/work_folder.h"
+#include "installer/handoff.h"
 
+#include "base/caption.h"
 #include "base/paths.h"
 #include "base/process_state.h"
 #include "extract/extract.h"

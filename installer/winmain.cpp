@@ -1,8 +1,8 @@
 #include <windows.h>
 
-#include "base/paths.h"
-#include "installer/payload_locator.h"
+#include "base/caption.h"
 #include "base/process_state.h"
+#include "installer/payload_locator.h"
 #include "installer/work_folder.h"
 #include "ui/progress_window.h"
 

@@ -1,7 +1,9 @@
 #include "installer/work_folder.h"
 
+#include "base/caption.h"
 #include "base/paths.h"
 #include "base/process_state.h"
+#include "installer/handoff.h"
 
 static const int kWorkFolderCandidates = 1000;
 

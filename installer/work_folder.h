@@ -4,6 +4,3 @@
 // it and removes its files and itself. Returns the hand-off's result, or 0
 // when no work folder could be made.
 int RunInWorkFolder();
-
-// The hand-off inside the work folder; 1 when the installation was completed.
-int RunInnerInstaller(const char* workFolder);

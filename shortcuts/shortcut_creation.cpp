@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include "base/caption.h"
 #include "base/paths.h"
 #include "base/process_state.h"
 #include "shortcuts/shell_folders.h"

@@ -1,6 +1,6 @@
 #include "ui/dialog_placement.h"
 
-#include "base/paths.h"
+#include "base/caption.h"
 
 static const int kTitleBufferSize = 512;
 

@@ -1,6 +1,6 @@
 #include "ui/progress_window.h"
 
-#include "base/paths.h"
+#include "base/caption.h"
 #include "base/process_state.h"
 #include "resources/resource_ids.h"
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
+#include "base/caption.h"
 #include "base/paths.h"
 #include "base/process_state.h"
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "base/process_state.h"
+#include "installer/handoff.h"
 #include "installer/work_folder.h"
 #include "installer_run.h"
 
