@@ -24,23 +24,24 @@ int AbortExtraction(int code, ExtractFailure reason)
 {
     ExtractState& s = extractState;
     if (s.outFile != kNoMemberFile) {
-        s.sink->close(s.outFile);
+        s.sink->close(s.outFile, false);
         s.outFile = kNoMemberFile;
     }
     s.failure = reason;
     return code;
 }
 
-void ReadArchiveBytes(unsigned char* destination, uint32_t count)
+uint32_t ReadArchiveBytes(unsigned char* destination, uint32_t count)
 {
     ExtractState& s = extractState;
     if (count > s.archiveRemaining)
         count = s.archiveRemaining;
     if (count == 0)
-        return;
+        return 0;
     memcpy(destination, s.archivePos, count);
     s.archivePos += count;
     s.archiveRemaining -= count;
+    return count;
 }
 
 const unsigned char* SkipArchiveBytes(uint32_t count, uint32_t* skipped)
@@ -53,31 +54,6 @@ const unsigned char* SkipArchiveBytes(uint32_t count, uint32_t* skipped)
     s.archiveRemaining -= count;
     *skipped = count;
     return start;
-}
-
-// Level-1 headers may be followed by extended headers: the base header's last
-// two bytes give the size of the first, and each ends in the size of the next.
-// They are stepped over unread; *length is their total size.
-static int SkipExtendedHeaders(uint32_t* length)
-{
-    ExtractState& s = extractState;
-    *length = 0;
-    unsigned char* h = s.header;
-    if (h[kHeaderLevel] != 1)
-        return 0;
-    uint32_t next = LoadLe16(h + h[0]);
-    while (next != 0) {
-        // The smallest extended header is its type byte and the next size.
-        if (next < 3)
-            return AbortExtraction(kExtractDataError, FAILURE_EXTENDED_HEADER);
-        uint32_t skipped;
-        const unsigned char* start = SkipArchiveBytes(next, &skipped);
-        if (skipped < next)
-            return AbortExtraction(kExtractDataError, FAILURE_EXTENDED_HEADER);
-        *length += next;
-        next = LoadLe16(start + next - 2);
-    }
-    return 0;
 }
 
 // Reads and checks one header into s.header. Returns 0 with *end set at the
@@ -93,29 +69,28 @@ static int ReadMemberHeader(bool* end, MemberMethod* method, uint32_t* dataLengt
     if (*end)
         return 0;
     ++s.headersRead;
+    s.nameTerminated = false;
     if (h[0] > kMaxHeaderSize)
         return AbortExtraction(kExtractDataError, FAILURE_HEADER_TOO_LARGE);
-    // A header cut short by the archive's end keeps an earlier header's bytes.
-    ReadArchiveBytes(h + 1, h[0] + 1u);
-
-    if (!HeaderChecksumMatches(h))
-        return AbortExtraction(kExtractDataError, FAILURE_HEADER_CHECKSUM);
-    *method = ClassifyMethod(h);
-    if (*method == METHOD_REFUSED)
-        return AbortExtraction(kExtractDataError, FAILURE_METHOD);
-
+    // The bytes a cut header lacks would come from an earlier member's header.
+    if (ReadArchiveBytes(h + 1, h[0] + 1u) < h[0] + 1u)
+        return AbortExtraction(kExtractDataError, FAILURE_HEADER_TRUNCATED);
+    ExtractFailure refused = CheckMemberHeader(h, method);
+    if (refused != FAILURE_NONE)
+        return AbortExtraction(kExtractDataError, refused);
+    // Zeroing the CRC field terminates the name in place; the checked layout
+    // keeps the extended size behind it.
     unsigned nameLength = h[kHeaderNameLength];
-    if (nameLength > kMaxNameLength)
-        return AbortExtraction(kExtractDataError, FAILURE_NAME_TOO_LONG);
-    // Zeroing the CRC field terminates the name in place.
     s.expectedCrc = LoadLe16(h + kHeaderName + nameLength);
     h[kHeaderName + nameLength] = 0;
     h[kHeaderName + nameLength + 1] = 0;
+    s.nameTerminated = true;
 
     uint32_t extendedLength;
-    int code = SkipExtendedHeaders(&extendedLength);
-    if (code != 0)
-        return code;
+    if (!MeasureExtendedHeaders(h, s.archivePos, s.archivePos + s.archiveRemaining, &extendedLength))
+        return AbortExtraction(kExtractDataError, FAILURE_EXTENDED_HEADER);
+    uint32_t skipped;
+    SkipArchiveBytes(extendedLength, &skipped);
     if (*method == METHOD_STORED) {
         *dataLength = LoadLe32(h + kHeaderOriginalSize);
     } else {
@@ -125,8 +100,9 @@ static int ReadMemberHeader(bool* end, MemberMethod* method, uint32_t* dataLengt
         *dataLength = packedSize - extendedLength;
     }
 
-    if (!IsSafeMemberName((const char*)h + kHeaderName))
-        return AbortExtraction(kExtractDataError, FAILURE_UNSAFE_NAME);
+    refused = CheckMemberName((const char*)h + kHeaderName);
+    if (refused != FAILURE_NONE)
+        return AbortExtraction(kExtractDataError, refused);
     return 0;
 }
 
@@ -141,20 +117,23 @@ static int ExtractMember(MemberMethod method, uint32_t dataLength)
 
     uint32_t skipped;
     s.memberData = SkipArchiveBytes(dataLength, &skipped);
-    // The file just created stays behind, empty.
+    // Closed without being kept: a sink that writes in place leaves it empty.
     if (skipped < dataLength)
         return AbortExtraction(kExtractDataError, FAILURE_DATA_TRUNCATED);
     code = method == METHOD_STORED ? CopyStoredMember() : DecodeLh5Member();
     if (code != 0)
         return code;
 
-    SetMemberFileTime(s.outFile, LoadLe16(s.header + kHeaderDosDate), LoadLe16(s.header + kHeaderDosTime));
-    CloseMemberFile(s.outFile);
-    s.outFile = kNoMemberFile;
+    // A damaged member is neither stamped nor kept.
     if (s.crc != s.expectedCrc) {
         s.failedCrc = s.crc;
         return AbortExtraction(kExtractDataError, FAILURE_CRC_MISMATCH);
     }
+    SetMemberFileTime(s.outFile, LoadLe16(s.header + kHeaderDosDate), LoadLe16(s.header + kHeaderDosTime));
+    MemberFile file = s.outFile;
+    s.outFile = kNoMemberFile;
+    if (!s.sink->close(file, true))
+        return AbortExtraction(kExtractFileError, FAILURE_CREATE);
     return 0;
 }
 
@@ -177,6 +156,7 @@ int ExtractArchive(const char* destFolder, const unsigned char* archive, uint32_
     s.membersBegun = 0;
     s.outFile = kNoMemberFile;
     s.headersRead = 0;
+    s.nameTerminated = false;
     s.failure = FAILURE_NONE;
     BuildCrcTable();
 
@@ -202,9 +182,7 @@ ExtractFailureInfo GetExtractFailure()
     info.reason = s.failure;
     info.memberNumber = s.headersRead;
     // The name stands terminated only once its header passed the name test.
-    bool named = s.failure != FAILURE_HEADER_TOO_LARGE && s.failure != FAILURE_HEADER_CHECKSUM &&
-                 s.failure != FAILURE_METHOD && s.failure != FAILURE_NAME_TOO_LONG;
-    info.memberName = named && s.headersRead != 0 ? (const char*)s.header + kHeaderName : "";
+    info.memberName = s.nameTerminated ? (const char*)s.header + kHeaderName : "";
     info.expectedCrc = s.expectedCrc;
     info.actualCrc = s.failedCrc;
     return info;

@@ -22,16 +22,19 @@ void SetMemberSink(const MemberSink* sink);
 enum ExtractFailure {
     FAILURE_NONE,
     FAILURE_HEADER_TOO_LARGE,   // header size byte above what the header copy holds
+    FAILURE_HEADER_TRUNCATED,   // the archive ends inside a header
     FAILURE_HEADER_CHECKSUM,
     FAILURE_METHOD,             // method identifier not accepted
-    FAILURE_NAME_TOO_LONG,      // name and CRC run past the header copy
-    FAILURE_EXTENDED_HEADER,    // level-1 extended headers damaged or cut short
+    FAILURE_NAME_TOO_LONG,      // name and CRC run past the header
+    FAILURE_EXTENDED_HEADER,    // level-1 header too short, or its extended headers damaged or cut short
     FAILURE_UNSAFE_NAME,        // absolute, drive or stream colon, or a parent step
+    FAILURE_INVALID_NAME,       // no file name Windows can create: empty, device, <>"|?*, control character
     FAILURE_PATH_TOO_LONG,      // folder and name do not fit MAX_PATH
-    FAILURE_CREATE,             // the member's file cannot be created
+    FAILURE_CREATE,             // the member's file cannot be created or put in place
     FAILURE_DATA_TRUNCATED,     // the archive ends inside the member's data
     FAILURE_BAD_CODE_COUNT,     // a code-length count above its code's symbol count
     FAILURE_BAD_SINGLE_CODE,    // a one-symbol code naming no symbol
+    FAILURE_DATA_PAST_END,      // the compressed stream needs bits beyond the archive's end
     FAILURE_SHORT_WRITE,
     FAILURE_CRC_MISMATCH,
 };

@@ -51,9 +51,11 @@ struct ExtractState {
     const unsigned char* archivePos;
     uint32_t archiveRemaining;
     const unsigned char* archiveEnd; // the decoder reads zero bytes from here on
+    uint32_t bytesPastEnd;           // zero bytes the decoder has read there for this member
 
     const MemberSink* sink;
     uint32_t headersRead;
+    bool nameTerminated; // the current header passed its checks; its name ends in place
     ExtractFailure failure;
     uint16_t failedCrc;
 };
@@ -64,7 +66,9 @@ extern ExtractState extractState;
 // caller to return: every routine that can fail returns 0 or such a code.
 int AbortExtraction(int code, ExtractFailure reason);
 
-void ReadArchiveBytes(unsigned char* destination, uint32_t count);
+// Both read or skip no further than the archive's end: the first returns the
+// bytes it copied.
+uint32_t ReadArchiveBytes(unsigned char* destination, uint32_t count);
 // Returns where the skipped bytes begin; *skipped is how many there were.
 const unsigned char* SkipArchiveBytes(uint32_t count, uint32_t* skipped);
 
@@ -74,6 +78,5 @@ int CreateMemberFile(const char* name);
 int FlushWindow();
 int CopyStoredMember();
 void SetMemberFileTime(MemberFile file, uint16_t dosDate, uint16_t dosTime);
-void CloseMemberFile(MemberFile file);
 
 int DecodeLh5Member();

@@ -1,6 +1,9 @@
 // The -lh5- (and -lh4-) decoder. The stream is read from memberData on to the
-// archive's end and as zero bytes beyond it, so the output of a stream depends
-// only on its bits; it keeps no count of the member's packed bytes.
+// archive's end and as zero bytes beyond it, so that the reader's look-ahead
+// may pass the end; it keeps no count of the member's packed bytes. A stream
+// that consumes any of those zero bits is damaged: that is checked whenever a
+// block header is read, before each window flush and at the member's end, so
+// a stream cut short fails before it can write more than a window.
 #include <string.h>
 
 #include "extract/extract_state.h"
@@ -52,7 +55,18 @@ static inline void Refill(uint64_t& bitBuf, unsigned& bitCount, const unsigned c
     for (; bitCount <= 56; bitCount += 8) {
         if (in < end)
             bitBuf |= (uint64_t)*in++ << (56 - bitCount);
+        else
+            ++extractState.bytesPastEnd;
     }
+}
+
+// Whether the bits consumed so far reach beyond the archive's end: in and
+// bitCount say where the reader stands, the zero bytes it has read past the
+// end included.
+static bool ConsumedPastEnd(const unsigned char* in, unsigned bitCount)
+{
+    const ExtractState& s = extractState;
+    return ((int64_t)(in - s.archiveEnd) + s.bytesPastEnd) * 8 > (int64_t)bitCount;
 }
 
 static unsigned GetBits(unsigned count)
@@ -236,6 +250,15 @@ static int ReadCharLengths()
 // loop's registers.
 #define COLD __attribute__((noinline, cold))
 
+// The full window's flush from the symbol loop, whose reader stands at in and
+// bitCount.
+static COLD int FlushFullWindow(const unsigned char* in, unsigned bitCount)
+{
+    if (ConsumedPastEnd(in, bitCount))
+        return AbortExtraction(kExtractDataError, FAILURE_DATA_PAST_END);
+    return FlushWindow();
+}
+
 // The block's symbol count less one; a count of 0 gives 65,536 symbols.
 static COLD int ReadBlockHeader()
 {
@@ -246,13 +269,16 @@ static COLD int ReadBlockHeader()
         code = ReadCharLengths();
     if (code == 0)
         code = ReadPtLengths(kPositionSymbols, 4, kNoSpecialIndex);
+    if (code == 0 && ConsumedPastEnd(s.memberData, s.bitCount))
+        code = AbortExtraction(kExtractDataError, FAILURE_DATA_PAST_END);
     return code;
 }
 
 // A reference whose source starts before the window or that meets the
 // window's end: byte by byte, wrapping the source and flushing the output.
 // Returns the new output position, or null after a failed flush (*code).
-static COLD unsigned char* CopyAcrossWindowEdge(unsigned char* out, unsigned distance, unsigned length, int* code)
+static COLD unsigned char* CopyAcrossWindowEdge(unsigned char* out, unsigned distance, unsigned length,
+                                                const unsigned char* in, unsigned bitCount, int* code)
 {
     ExtractState& s = extractState;
     unsigned char* const windowEnd = s.window + kWindowSize;
@@ -262,7 +288,7 @@ static COLD unsigned char* CopyAcrossWindowEdge(unsigned char* out, unsigned dis
         *out++ = *from++;
         if (out == windowEnd) {
             s.writePos = out;
-            *code = FlushWindow();
+            *code = FlushFullWindow(in, bitCount);
             if (*code != 0)
                 return nullptr;
             out = s.window;
@@ -377,7 +403,7 @@ static int DecodeSymbols(uint32_t* remaining)
             --left;
             if (out == windowEnd) {
                 s.writePos = out;
-                code = FlushWindow();
+                code = FlushFullWindow(in, bitCount);
                 if (code != 0)
                     break;
                 out = s.window;
@@ -410,7 +436,7 @@ static int DecodeSymbols(uint32_t* remaining)
             CopyInsideWindow(out, distance, length);
             out += length;
         } else {
-            unsigned char* next = CopyAcrossWindowEdge(out, distance, length, &code);
+            unsigned char* next = CopyAcrossWindowEdge(out, distance, length, in, bitCount, &code);
             if (next == nullptr)
                 break;
             out = next;
@@ -434,6 +460,7 @@ int DecodeLh5Member()
     s.blockSize = 0;
     s.bitBuf = 0;
     s.bitCount = 0;
+    s.bytesPastEnd = 0;
     s.writePos = s.window;
     unsigned char* remainingOut = s.header + kHeaderOriginalSize;
     uint32_t remaining = LoadLe32(remainingOut);
@@ -442,5 +469,7 @@ int DecodeLh5Member()
         remainingOut[i] = (unsigned char)(remaining >> 8 * i);
     if (code != 0)
         return code;
+    if (ConsumedPastEnd(s.memberData, s.bitCount))
+        return AbortExtraction(kExtractDataError, FAILURE_DATA_PAST_END);
     return FlushWindow();
 }

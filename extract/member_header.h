@@ -3,6 +3,8 @@
 #pragma once
 #include <stdint.h>
 
+#include "extract/extract.h"
+
 const uint32_t kHeaderCapacity = 104;
 // Byte 0, the header size, counts the bytes after the first two.
 const uint32_t kMaxHeaderSize = kHeaderCapacity - 2;
@@ -31,11 +33,26 @@ bool HeaderChecksumMatches(const unsigned char* header);
 // "-lh0" and "-lh4" whatever their fifth byte, "-lh5-"; everything else is refused.
 MemberMethod ClassifyMethod(const unsigned char* header);
 
+// The tests of a header whose H+2 bytes are all at hand, in the order the
+// engine makes them: size, checksum, method, and the layout (the name and its
+// CRC inside the header; a level-1 header long enough for the OS byte and the
+// first extended size). FAILURE_NONE, or why the header is refused.
+ExtractFailure CheckMemberHeader(const unsigned char* header, MemberMethod* method);
+
+// Total size of the level-1 extended headers that start at next (none for
+// level 0). False when they are damaged or run past end.
+bool MeasureExtendedHeaders(const unsigned char* header, const unsigned char* next, const unsigned char* end,
+                            uint32_t* length);
+
 // Lead byte of a two-byte character in code page 932, on every platform.
 bool IsCp932LeadByte(unsigned char c);
 
-// False for a name that could leave the destination folder: a leading
-// backslash or slash, any colon (drive or stream), or a component of dots and
-// spaces with at least two dots, which Windows takes for the parent folder.
-// A trail byte 0x5C (as in 表 or ソ) is no separator.
-bool IsSafeMemberName(const char* name);
+// FAILURE_UNSAFE_NAME for a name that could leave the destination folder: a
+// leading backslash or slash, any colon (drive or stream), or a component of
+// dots and spaces with at least two dots, which Windows takes for the parent
+// folder. FAILURE_INVALID_NAME for one that Windows cannot create as a file:
+// empty, ending in a separator or in dots and spaces only, holding <>"|?* or a
+// control character, or naming a device (CON, NUL, COM1, CONIN$, ... with any
+// extension). Else FAILURE_NONE. A trail byte 0x5C (as in 表 or ソ) is no
+// separator.
+ExtractFailure CheckMemberName(const char* name);

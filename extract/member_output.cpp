@@ -145,8 +145,3 @@ void SetMemberFileTime(MemberFile file, uint16_t dosDate, uint16_t dosTime)
 {
     extractState.sink->setTime(file, dosDate, dosTime);
 }
-
-void CloseMemberFile(MemberFile file)
-{
-    extractState.sink->close(file);
-}

@@ -45,9 +45,11 @@ static void MemorySetTime(MemberFile handle, uint16_t dosDate, uint16_t dosTime)
     file.dosTime = dosTime;
 }
 
-static void MemoryClose(MemberFile handle)
+static bool MemoryClose(MemberFile handle, bool keep)
 {
     files[(size_t)handle].closed = true;
+    files[(size_t)handle].kept = keep;
+    return true;
 }
 
 const MemberSink memoryMemberSink = {MemoryCreate, MemoryWrite, MemorySetTime, MemoryClose};

@@ -18,6 +18,7 @@ struct MemoryFile {
     uint16_t dosDate = 0;
     uint16_t dosTime = 0;
     bool closed = false;
+    bool kept = false; // closed as complete and matching its CRC-16
 };
 
 extern const MemberSink memoryMemberSink;

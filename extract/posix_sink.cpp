@@ -1,8 +1,16 @@
 // Member files on a POSIX system, for the packer: the member name is turned
 // from code page 932 into UTF-8 and its backslashes into slashes.
+//
+// A member is written under a temporary name beside its own and renamed over
+// it only once it is complete and its CRC-16 matched. Whatever stood under the
+// name (a file, a hard link, a symbolic link, a FIFO) is thus replaced, never
+// opened or written through, and a damaged member leaves it as it was. Folders
+// named in a member name are entered without following links, so nothing is
+// written outside the destination.
 #include <errno.h>
 #include <fcntl.h>
 #include <iconv.h>
+#include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -52,30 +60,83 @@ static void NativeName(const char* name, char* native)
     memcpy(native, slashed, length + 1);
 }
 
+// The one member being written; the engine has at most one open at a time.
+static struct {
+    int folder;                   // AT_FDCWD, or a subfolder opened for the member
+    char name[4096];              // relative to folder
+    char temporary[4096];         // relative to folder
+} current = {AT_FDCWD, {}, {}};
+
+// Lets go of the member's subfolder; error, if not 0, is why the member failed.
+static void EndMember(int error)
+{
+    if (error != 0)
+        lastError = error;
+    if (current.folder != AT_FDCWD)
+        close(current.folder);
+    current.folder = AT_FDCWD;
+}
+
+// current.name holds the destination, a slash and the member's native name.
+// Enters the member's subfolders below the destination, each without following
+// a link, and leaves current.folder and current.name for the last component.
+static bool EnterSubfolders(size_t destinationLength)
+{
+    current.folder = AT_FDCWD;
+    char* name = current.name + destinationLength + 1;
+    char* slash = strrchr(name, '/');
+    if (slash == nullptr)
+        return true;
+    current.name[destinationLength] = '\0';
+    int folder = open(current.name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (char* component = name; folder >= 0 && component < slash;) {
+        char* end = strchr(component, '/');
+        *end = '\0';
+        int inner = openat(folder, component, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        int error = errno;
+        close(folder);
+        folder = inner;
+        errno = error;
+        component = end + 1;
+    }
+    if (folder < 0) {
+        lastError = errno;
+        return false;
+    }
+    current.folder = folder;
+    memmove(current.name, slash + 1, strlen(slash + 1) + 1);
+    return true;
+}
+
 static MemberFile PosixCreate(const char* path, uint32_t nameOffset)
 {
     // The engine joined the folder and the name with a backslash.
-    char native[4096];
     size_t folderLength = nameOffset - 1;
-    if (folderLength + 1 + kNativeNameCapacity > sizeof native) {
+    if (folderLength + 1 + kNativeNameCapacity > sizeof current.name) {
         lastError = ENAMETOOLONG;
         return kNoMemberFile;
     }
-    memcpy(native, path, folderLength);
-    native[folderLength] = '/';
-    NativeName(path + nameOffset, native + folderLength + 1);
-
-    // A read-only file of that name is made writable and then replaced.
-    struct stat status;
-    if (lstat(native, &status) == 0 && S_ISREG(status.st_mode) && !(status.st_mode & S_IWUSR))
-        chmod(native, (status.st_mode & 07777) | S_IWUSR);
-    // No link in the destination may redirect a member.
-    int fd = open(native, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        lastError = errno;
+    memcpy(current.name, path, folderLength);
+    current.name[folderLength] = '/';
+    NativeName(path + nameOffset, current.name + folderLength + 1);
+    if (!EnterSubfolders(folderLength))
         return kNoMemberFile;
+
+    // Beside the member, so that the rename stays within one folder.
+    static unsigned serial;
+    int prefix = current.folder == AT_FDCWD ? (int)folderLength + 1 : 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        snprintf(current.temporary, sizeof current.temporary, "%.*s.morlu-%ld-%u.tmp", prefix, current.name,
+                 (long)getpid(), serial++);
+        int fd = openat(current.folder, current.temporary,
+                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0)
+            return fd;
+        if (errno != EEXIST)
+            break;
     }
-    return fd;
+    EndMember(errno);
+    return kNoMemberFile;
 }
 
 static uint32_t PosixWrite(MemberFile file, const unsigned char* bytes, uint32_t count)
@@ -126,9 +187,20 @@ static void PosixSetTime(MemberFile file, uint16_t dosDate, uint16_t dosTime)
     futimens((int)file, times);
 }
 
-static void PosixClose(MemberFile file)
+static bool PosixClose(MemberFile file, bool keep)
 {
-    close((int)file);
+    // A failed close may be the write that did not reach the disk.
+    bool written = close((int)file) == 0;
+    int error = errno;
+    if (keep && written && renameat(current.folder, current.temporary, current.folder, current.name) == 0) {
+        EndMember(0);
+        return true;
+    }
+    if (written)
+        error = errno;
+    unlinkat(current.folder, current.temporary, 0);
+    EndMember(keep ? error : 0);
+    return !keep;
 }
 
 const MemberSink posixMemberSink = {PosixCreate, PosixWrite, PosixSetTime, PosixClose};

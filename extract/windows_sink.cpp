@@ -30,9 +30,12 @@ static void WindowsSetTime(MemberFile file, uint16_t dosDate, uint16_t dosTime)
     SetFileTime((HANDLE)file, &utc, &utc, &utc);
 }
 
-static void WindowsClose(MemberFile file)
+// The installer writes into a fresh folder of its own: a damaged member's
+// file stays there until the folder goes.
+static bool WindowsClose(MemberFile file, bool)
 {
     CloseHandle((HANDLE)file);
+    return true;
 }
 
 const MemberSink windowsMemberSink = {WindowsCreate, WindowsWrite, WindowsSetTime, WindowsClose};

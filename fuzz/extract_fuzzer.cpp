@@ -36,7 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             Differs("name", i);
         if (a.bytes != e.bytes || a.writes != e.writes)
             Differs("bytes", i);
-        if (a.timeSet != e.timeSet || a.dosDate != e.dosDate || a.dosTime != e.dosTime || a.closed != e.closed)
+        if (a.timeSet != e.timeSet || a.dosDate != e.dosDate || a.dosTime != e.dosTime || a.closed != e.closed ||
+            a.kept != e.kept)
             Differs("time or closing", i);
     }
     return 0;

@@ -73,16 +73,20 @@ const char* DescribeFailure(ExtractFailure reason)
     switch (reason) {
     case FAILURE_NONE: return "no failure";
     case FAILURE_HEADER_TOO_LARGE: return "header size above 102 bytes";
+    case FAILURE_HEADER_TRUNCATED: return "archive ends inside the member's header";
     case FAILURE_HEADER_CHECKSUM: return "header checksum does not match";
     case FAILURE_METHOD: return "compression method not supported (only -lh0-, -lh4-, -lh5-)";
     case FAILURE_NAME_TOO_LONG: return "name runs past the end of its header";
     case FAILURE_EXTENDED_HEADER: return "extended header damaged or cut short";
     case FAILURE_UNSAFE_NAME: return "name would leave the destination folder (absolute, drive or stream colon, or '..')";
+    case FAILURE_INVALID_NAME:
+        return "name is no file name Windows can create (empty, a device such as CON or NUL, <>\"|?*, or a control character)";
     case FAILURE_PATH_TOO_LONG: return "folder and name together exceed 259 bytes";
     case FAILURE_CREATE: return "cannot create the file";
     case FAILURE_DATA_TRUNCATED: return "archive ends inside the member's data";
     case FAILURE_BAD_CODE_COUNT: return "compressed data damaged (code-length count out of range)";
     case FAILURE_BAD_SINGLE_CODE: return "compressed data damaged (one-symbol code names no symbol)";
+    case FAILURE_DATA_PAST_END: return "compressed data damaged (it runs past the end of the archive)";
     case FAILURE_SHORT_WRITE: return "cannot write the whole file";
     case FAILURE_CRC_MISMATCH: return "CRC-16 does not match (data damaged)";
     }

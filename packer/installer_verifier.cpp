@@ -57,7 +57,10 @@ void CheckSetTime(MemberFile handle, uint16_t dosDate, uint16_t dosTime)
     file.dosTime = dosTime;
 }
 
-void CheckClose(MemberFile) {}
+bool CheckClose(MemberFile, bool)
+{
+    return true;
+}
 
 const MemberSink checkingSink = {CheckCreate, CheckWrite, CheckSetTime, CheckClose};
 

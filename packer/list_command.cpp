@@ -3,6 +3,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <string>
+
 #include "extract/member_header.h"
 #include "packer/cli_support.h"
 #include "packer/command.h"
@@ -27,58 +29,38 @@ static void PrintMember(const unsigned char* header)
            DisplayName((const char*)header + kHeaderName, nameLength).c_str());
 }
 
-// Steps over level-1 extended headers; returns their total size, or -1 when
-// they are damaged or cut short.
-static int64_t ExtendedHeadersLength(const unsigned char* header, const unsigned char* next,
-                                     const unsigned char* end)
-{
-    if (header[kHeaderLevel] != 1)
-        return 0;
-    int64_t total = 0;
-    uint32_t size = LoadLe16(header + header[0]);
-    while (size != 0) {
-        if (size < 3 || end - next < (ptrdiff_t)size)
-            return -1;
-        total += size;
-        next += size;
-        size = LoadLe16(next - 2);
-    }
-    return total;
-}
-
+// Walks the headers with the engine's own tests, so that list refuses what
+// test and extract refuse, in the same words.
 static int ListArchive(const char* path, const unsigned char* archive, uint32_t size)
 {
     const unsigned char* at = archive;
     const unsigned char* const end = archive + size;
     for (unsigned member = 1; at < end && *at != 0; ++member) {
         unsigned headerSize = *at;
-        if (headerSize > kMaxHeaderSize)
-            return Complain(EXIT_DATA_ERROR, "%s: member %u: header size %u is above %u bytes", path, member,
-                            headerSize, kMaxHeaderSize);
-        if (end - at < (ptrdiff_t)headerSize + 2)
-            return Complain(EXIT_DATA_ERROR, "%s: member %u: the archive ends inside its header", path, member);
-        // Bytes a short header lacks read as zero.
         unsigned char header[kHeaderCapacity] = {};
-        memcpy(header, at, headerSize + 2);
-        if (!HeaderChecksumMatches(header))
-            return Complain(EXIT_DATA_ERROR, "%s: member %u: header checksum does not match", path, member);
-        MemberMethod method = ClassifyMethod(header);
-        if (method == METHOD_REFUSED)
-            return Complain(EXIT_DATA_ERROR, "%s: member %u: compression method '%.5s' not supported", path, member,
-                            (const char*)header + kHeaderMethod);
-        unsigned nameLength = header[kHeaderNameLength];
-        if (nameLength > kMaxNameLength)
-            return Complain(EXIT_DATA_ERROR, "%s: member %u: name runs past the end of its header", path, member);
+        MemberMethod method = METHOD_REFUSED;
+        ExtractFailure refused = headerSize > kMaxHeaderSize                ? FAILURE_HEADER_TOO_LARGE
+                                 : end - at < (ptrdiff_t)headerSize + 2 ? FAILURE_HEADER_TRUNCATED
+                                                                          : FAILURE_NONE;
+        if (refused == FAILURE_NONE) {
+            memcpy(header, at, headerSize + 2);
+            refused = CheckMemberHeader(header, &method);
+        }
+        if (refused != FAILURE_NONE)
+            return Complain(EXIT_DATA_ERROR, "%s: member %u: %s", path, member, DescribeFailure(refused));
 
+        unsigned nameLength = header[kHeaderNameLength];
+        std::string name = DisplayName((const char*)header + kHeaderName, nameLength);
         const unsigned char* next = at + headerSize + 2;
-        int64_t extended = ExtendedHeadersLength(header, next, end);
-        if (extended < 0)
-            return Complain(EXIT_DATA_ERROR, "%s: member %u: extended header damaged or cut short", path, member);
+        uint32_t extended;
+        if (!MeasureExtendedHeaders(header, next, end, &extended))
+            return Complain(EXIT_DATA_ERROR, "%s: member %u (%s): %s", path, member, name.c_str(),
+                            DescribeFailure(FAILURE_EXTENDED_HEADER));
         int64_t dataLength = method == METHOD_STORED ? LoadLe32(header + kHeaderOriginalSize)
                                                      : (int64_t)LoadLe32(header + kHeaderPackedSize) - extended;
         if (dataLength < 0 || end - (next + extended) < dataLength)
-            return Complain(EXIT_DATA_ERROR, "%s: member %u (%s): the archive ends inside its data", path, member,
-                            DisplayName((const char*)header + kHeaderName, nameLength).c_str());
+            return Complain(EXIT_DATA_ERROR, "%s: member %u (%s): %s", path, member, name.c_str(),
+                            DescribeFailure(dataLength < 0 ? FAILURE_EXTENDED_HEADER : FAILURE_DATA_TRUNCATED));
         PrintMember(header);
         at = next + extended + dataLength;
     }

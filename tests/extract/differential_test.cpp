@@ -36,7 +36,8 @@ bool SameAsReference(const Bytes& archive, uint64_t capacity, const std::string&
         const reference::File& e = expected.files[i];
         const MemoryFile& a = actual.files[i];
         bool same = e.name == a.name && e.bytes == FileBytes(a) && e.writes == a.writes && e.timeSet == a.timeSet &&
-                    e.dosDate == a.dosDate && e.dosTime == a.dosTime && e.closed == a.closed;
+                    e.dosDate == a.dosDate && e.dosTime == a.dosTime && e.closed == a.closed &&
+                    e.kept == a.kept;
         EXPECT_TRUE(same) << what << ": file " << i << " (" << e.name << ") differs";
         if (!same)
             return false;

@@ -534,10 +534,11 @@ TEST(Lh5Decoder, AReferencePastTheOriginalSizeIsWrittenWhole)
     EXPECT_EQ(whole, FileBytes(run.files[0]));
 }
 
-TEST(Lh5Decoder, BitsPastTheArchiveReadAsZero)
+TEST(Lh5Decoder, StreamsThatNeedBitsPastTheArchiveAreDamaged)
 {
     // The last block is a single-code block of NULs, all zero bits after its
-    // count: the archive may end without them (and without the end mark).
+    // count. Whole, the stream may end the archive (no end mark): only the
+    // reader's look-ahead passes the end.
     Bytes content = TextBytes(2000, 45);
     std::vector<Lh5Token> tokens = GreedyTokens(content);
     BitWriter out;
@@ -546,12 +547,27 @@ TEST(Lh5Decoder, BitsPastTheArchiveReadAsZero)
     Bytes stream = out.Finish();
     Bytes expected = content;
     expected.insert(expected.end(), 3, 0);
+    MemoryRun whole = ExtractInMemory(ArchiveOf({StreamMember(stream, (uint32_t)expected.size(), expected)}, false));
+    ASSERT_EQ(1, whole.result);
+    EXPECT_EQ(expected, FileBytes(whole.files[0]));
+
+    // Without its zero bytes the stream takes bits that are not there.
     while (stream.back() == 0)
         stream.pop_back();
-    MemberSpec member = StreamMember(stream, (uint32_t)expected.size(), expected);
-    MemoryRun run = ExtractInMemory(ArchiveOf({member}, false));
-    ASSERT_EQ(1, run.result);
-    EXPECT_EQ(expected, FileBytes(run.files[0]));
+    MemoryRun cut = ExtractInMemory(ArchiveOf({StreamMember(stream, (uint32_t)expected.size(), expected)}, false));
+    EXPECT_EQ(kExtractDataError, cut.result);
+    EXPECT_EQ(FAILURE_DATA_PAST_END, GetExtractFailure().reason);
+    ASSERT_EQ(1u, cut.files.size());
+    EXPECT_FALSE(cut.files[0].kept);
+
+    // No data at all and 4 GiB to make: the first block header already runs
+    // past the end, before anything is written.
+    MemberSpec endless = StreamMember(Bytes(), 0xFFFFFFFFu, Bytes());
+    MemoryRun bomb = ExtractInMemory(ArchiveOf({endless}, false));
+    EXPECT_EQ(kExtractDataError, bomb.result);
+    EXPECT_EQ(FAILURE_DATA_PAST_END, GetExtractFailure().reason);
+    ASSERT_EQ(1u, bomb.files.size());
+    EXPECT_EQ(0u, bomb.files[0].size);
 }
 
 TEST(Lh5Decoder, DamagedStreamsAreCaughtByTheCrc)

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <errno.h>
+#include <fcntl.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -104,14 +105,65 @@ TEST(PosixSink, TimesThatDoNotConvertLeaveTheFilesOwn)
         EXPECT_GE(FileStatus(folder + "/" + name).st_mtime, before - 1) << name;
 }
 
-TEST(PosixSink, LinksInTheDestinationAreNotFollowed)
+// Hard and symbolic links to a file outside, and a FIFO that would block an
+// open: each is replaced by the member, and nothing outside changes.
+TEST(PosixSink, WhatStandsUnderAMembersNameIsReplacedNeverWrittenThrough)
 {
     std::string folder = FreshFolder("out");
     std::string outside = FreshFolder("outside") + "/target.txt";
     WriteWholeFile(outside, BytesOf("keep me"));
-    ASSERT_EQ(0, symlink(outside.c_str(), (folder + "/link.txt").c_str()));
-    EXPECT_EQ(kExtractFileError, ExtractTo(folder, ArchiveOf({Lh5Member("link.txt", BytesOf("overwrite"))})));
+    ASSERT_EQ(0, link(outside.c_str(), (folder + "/hard.txt").c_str()));
+    ASSERT_EQ(0, symlink(outside.c_str(), (folder + "/soft.txt").c_str()));
+    ASSERT_EQ(0, mkfifo((folder + "/fifo.txt").c_str(), 0644));
+    Bytes archive = ArchiveOf({Lh5Member("hard.txt", BytesOf("hard")), Lh5Member("soft.txt", BytesOf("soft")),
+                               StoredMember("fifo.txt", BytesOf("fifo"))});
+    ASSERT_EQ(3, ExtractTo(folder, archive));
     EXPECT_TRUE(ReadWholeFile(outside) == BytesOf("keep me"));
+    for (const char* name : {"hard", "soft", "fifo"}) {
+        std::string path = folder + "/" + name + ".txt";
+        EXPECT_TRUE(S_ISREG(FileStatus(path).st_mode)) << name;
+        EXPECT_EQ(1u, FileStatus(path).st_nlink) << name;
+        EXPECT_TRUE(ReadWholeFile(path) == BytesOf(name)) << name;
+    }
+    EXPECT_EQ(3u, FilesBelow(folder).size()); // no temporary file left
+}
+
+TEST(PosixSink, LinkedSubfoldersAreNotEntered)
+{
+    std::string folder = FreshFolder("out");
+    std::string outside = FreshFolder("outside");
+    ASSERT_EQ(0, symlink(outside.c_str(), (folder + "/sub").c_str()));
+    EXPECT_EQ(kExtractFileError, ExtractTo(folder, ArchiveOf({Lh5Member("sub\\x.txt", BytesOf("escaped"))})));
+    EXPECT_EQ(FAILURE_CREATE, GetExtractFailure().reason);
+    EXPECT_TRUE(FilesBelow(outside).empty());
+
+    // A member named like a folder that is there cannot replace it.
+    ASSERT_EQ(0, RunCommand("mkdir " + Quote(folder + "/dir")));
+    EXPECT_EQ(kExtractFileError, ExtractTo(folder, ArchiveOf({Lh5Member("dir", BytesOf("not a folder"))})));
+    EXPECT_TRUE(S_ISDIR(FileStatus(folder + "/dir").st_mode));
+    EXPECT_EQ(1u, FilesBelow(folder).size()); // the link "sub" alone, no temporary file
+}
+
+// Cut short or with a wrong CRC, a member leaves the file of its name as it
+// was, bytes and time, and no file of its own.
+TEST(PosixSink, DamagedMembersLeaveExistingFilesAsTheyWere)
+{
+    std::string folder = FreshFolder("out");
+    std::string path = folder + "/good.txt";
+    MemberSpec badCrc = Lh5Member("good.txt", TextBytes(70000, 76));
+    badCrc.crc ^= 1;
+    MemberSpec cut = Lh5Member("good.txt", TextBytes(70000, 76));
+    Bytes cutArchive = ArchiveOf({cut}, false);
+    cutArchive.resize(cutArchive.size() - 100);
+    for (const Bytes& archive : {ArchiveOf({badCrc}), cutArchive}) {
+        WriteWholeFile(path, BytesOf("the good old file"));
+        struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+        ASSERT_EQ(0, utimensat(AT_FDCWD, path.c_str(), old, 0));
+        EXPECT_EQ(kExtractDataError, ExtractTo(folder, archive));
+        EXPECT_TRUE(ReadWholeFile(path) == BytesOf("the good old file"));
+        EXPECT_EQ(1000000000, FileStatus(path).st_mtime);
+        EXPECT_EQ(1u, FilesBelow(folder).size());
+    }
 }
 
 } // namespace

@@ -92,6 +92,14 @@ uint32_t Write(const uint8_t* bytes, uint32_t count)
     return taken;
 }
 
+// The bits taken from the stream so far, counted from the archive's start,
+// reach past its end: the reader holds 16 bits in bitBuf and bitCount more.
+void FailIfConsumedPastEnd()
+{
+    if ((int64_t)m.memberData * 8 - 16 - m.bitCount > (int64_t)m.archiveSize * 8)
+        Fail(-2);
+}
+
 void FlushWindow()
 {
     uint32_t count = m.writePos;
@@ -221,6 +229,7 @@ void ReadBlockHeader()
     ReadPtLengths(19, 5, 3);
     ReadCharLengths();
     ReadPtLengths(14, 4, -1);
+    FailIfConsumedPastEnd();
 }
 
 unsigned DecodeChar()
@@ -276,8 +285,10 @@ void DecodeMember()
         if (symbol < 256) {
             m.window[m.writePos++] = (uint8_t)symbol;
             --remaining;
-            if (m.writePos == kWindow)
+            if (m.writePos == kWindow) {
+                FailIfConsumedPastEnd();
                 FlushWindow();
+            }
             continue;
         }
         unsigned length = symbol - 253;
@@ -288,20 +299,25 @@ void DecodeMember()
         uint32_t from = (uint32_t)source;
         for (unsigned k = 0; k < length; ++k) {
             m.window[m.writePos++] = m.window[from++];
-            if (m.writePos == kWindow)
+            if (m.writePos == kWindow) {
+                FailIfConsumedPastEnd();
                 FlushWindow();
+            }
             if (from == kWindow)
                 from = 0;
         }
         remaining = length >= remaining ? 0 : remaining - length;
     }
+    FailIfConsumedPastEnd();
     FlushWindow();
 }
 
-void ReadArchiveBytes(uint8_t* destination, uint32_t count)
+uint32_t ReadArchiveBytes(uint8_t* destination, uint32_t count)
 {
-    for (uint32_t i = 0; i < count && m.archivePos < m.archiveSize; ++i)
+    uint32_t i = 0;
+    for (; i < count && m.archivePos < m.archiveSize; ++i)
         destination[i] = m.archive[m.archivePos++];
+    return i;
 }
 
 int Walk()
@@ -315,7 +331,8 @@ int Walk()
             return (int)members;
         if (size > 102)
             Fail(-2);
-        ReadArchiveBytes(m.header + 1, size + 1);
+        if (ReadArchiveBytes(m.header + 1, size + 1) < size + 1)
+            Fail(-2);
         uint8_t sum = m.header[1];
         for (unsigned i = 2; i <= size + 1; ++i)
             sum = (uint8_t)(sum - m.header[i]);
@@ -333,7 +350,9 @@ int Walk()
         else
             Fail(-2);
         unsigned nameLength = m.header[21];
-        if (nameLength > 80)
+        if (nameLength > 80 || 24 + nameLength > size + 2)
+            Fail(-2);
+        if (m.header[20] == 1 && 27 + nameLength > size + 2)
             Fail(-2);
         m.expectedCrc = LoadLe16(m.header + 22 + nameLength);
         m.header[22 + nameLength] = 0;
@@ -360,7 +379,7 @@ int Walk()
             dataLength = packed - extended;
         }
         const char* name = (const char*)m.header + 22;
-        if (!IsSafeMemberName(name))
+        if (CheckMemberName(name) != FAILURE_NONE)
             Fail(-2);
 
         ++members;
@@ -383,14 +402,15 @@ int Walk()
         } else {
             DecodeMember();
         }
+        if (m.crc != m.expectedCrc)
+            Fail(-2);
         File& done = m.outcome->files[m.outFile];
         done.timeSet = true;
         done.dosTime = LoadLe16(m.header + 15);
         done.dosDate = LoadLe16(m.header + 17);
         done.closed = true;
+        done.kept = true;
         m.outFile = -1;
-        if (m.crc != m.expectedCrc)
-            Fail(-2);
     }
 }
 

@@ -18,6 +18,7 @@ struct File {
     uint16_t dosDate = 0;
     uint16_t dosTime = 0;
     bool closed = false;
+    bool kept = false;
 };
 
 struct Outcome {

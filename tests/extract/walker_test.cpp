@@ -42,6 +42,7 @@ TEST(Walker, MembersAreWrittenClosedAndStamped)
     EXPECT_EQ(second, FileBytes(run.files[1]));
     for (const MemoryFile& file : run.files) {
         EXPECT_TRUE(file.closed);
+        EXPECT_TRUE(file.kept);
         EXPECT_TRUE(file.timeSet);
     }
     EXPECT_EQ(kTestDosDate, run.files[0].dosDate);
@@ -95,7 +96,7 @@ TEST(Output, CrcOfMembersOfManySizes)
     EXPECT_EQ(FAILURE_NONE, GetExtractFailure().reason);
 }
 
-TEST(Walker, CrcMismatchLeavesTheFileCompleteAndStamped)
+TEST(Walker, CrcMismatchLeavesTheFileCompleteButNeitherStampedNorKept)
 {
     Bytes content = TextBytes(70000, 6);
     MemberSpec member = Lh5Member("bad-crc", content);
@@ -105,7 +106,8 @@ TEST(Walker, CrcMismatchLeavesTheFileCompleteAndStamped)
     ASSERT_EQ(1u, run.files.size());
     EXPECT_EQ(content, FileBytes(run.files[0]));
     EXPECT_TRUE(run.files[0].closed);
-    EXPECT_TRUE(run.files[0].timeSet);
+    EXPECT_FALSE(run.files[0].timeSet);
+    EXPECT_FALSE(run.files[0].kept);
 
     ExtractFailureInfo failure = GetExtractFailure();
     EXPECT_EQ(FAILURE_CRC_MISMATCH, failure.reason);
@@ -306,18 +308,37 @@ TEST(Walker, NamesThatLeaveTheFolderAreRefusedBeforeCreation)
 
 TEST(MemberNames, DoubleByteTrailBytesAreNoSeparators)
 {
-    // 表 is 95 5C and ソ is 83 5C in code page 932.
-    EXPECT_TRUE(IsSafeMemberName("\x95\x5C.txt"));
-    EXPECT_TRUE(IsSafeMemberName("\x95\x5C.."));          // 表.. is one component
-    EXPECT_TRUE(IsSafeMemberName("\x83\x5C..\\x.txt"));   // ソ..\x.txt
-    EXPECT_TRUE(IsSafeMemberName("\x83\x5C\x83\x74\x83\x67\\readme.txt")); // ソフト\readme.txt
-    EXPECT_FALSE(IsSafeMemberName("\x95\x5C\\..\\x"));    // 表\..\x
-    EXPECT_FALSE(IsSafeMemberName("\\\x95\x5C"));
+    // 表 is 95 5C, ソ is 83 5C and ポ is 83 7C in code page 932.
+    EXPECT_EQ(FAILURE_NONE, CheckMemberName("\x95\x5C.txt"));
+    EXPECT_EQ(FAILURE_NONE, CheckMemberName("\x95\x5C.."));          // 表.. is one component
+    EXPECT_EQ(FAILURE_NONE, CheckMemberName("\x83\x5C..\\x.txt"));   // ソ..\x.txt
+    EXPECT_EQ(FAILURE_NONE, CheckMemberName("\x83\x5C\x83\x74\x83\x67\\readme.txt")); // ソフト\readme.txt
+    EXPECT_EQ(FAILURE_NONE, CheckMemberName("\x83\x7C.txt"));        // ポ.txt: no '|'
+    EXPECT_EQ(FAILURE_UNSAFE_NAME, CheckMemberName("\x95\x5C\\..\\x")); // 表\..\x
+    EXPECT_EQ(FAILURE_UNSAFE_NAME, CheckMemberName("\\\x95\x5C"));
     // A lone lead byte at the end takes nothing with it.
-    EXPECT_TRUE(IsSafeMemberName("abc\x95"));
+    EXPECT_EQ(FAILURE_NONE, CheckMemberName("abc\x95"));
     // Half-width katakana are single bytes: ｿ (BF) is followed by a real separator.
-    EXPECT_FALSE(IsSafeMemberName("\xBF\\..\\x"));
-    EXPECT_TRUE(IsSafeMemberName(""));
+    EXPECT_EQ(FAILURE_UNSAFE_NAME, CheckMemberName("\xBF\\..\\x"));
+}
+
+TEST(Walker, NamesWindowsCannotCreateAreRefusedBeforeCreation)
+{
+    const char* const refused[] = {
+        "", "CON", "con", "AUX.txt", "nul .txt", "Prn.dat.bak", "COM1", "com9.log", "LPT1", "CONIN$", "conout$.x",
+        "sub\\NUL", "NUL\\x", "a?b", "a*b", "a<b", "a>b", "a|b", "a\"b", "tab\tname", "bell\x07", "sub\\",
+        "sub\\.", "sub\\ ", " ",
+    };
+    for (const char* name : refused) {
+        MemoryRun run = ExtractInMemory(ArchiveOf({TextMember("fine.txt", 10, 20), TextMember(name, 10, 21)}));
+        EXPECT_EQ(kExtractDataError, run.result) << name;
+        ASSERT_EQ(1u, run.files.size()) << name;
+        EXPECT_EQ(FAILURE_INVALID_NAME, GetExtractFailure().reason) << name;
+        EXPECT_STREQ(name, GetExtractFailure().memberName);
+    }
+    // Near misses are ordinary names.
+    for (const char* name : {"COM0", "COM10", "LPT", "CONSOLE.txt", "nul_.txt", "AUXILIARY", "a.CON"})
+        EXPECT_EQ(FAILURE_NONE, CheckMemberName(name)) << name;
 }
 
 TEST(Walker, DoubleByteNamesExtract)

@@ -167,7 +167,7 @@ TEST(PackCli, ListReportsDamagedHeaders)
     Bytes cut(archive.begin(), archive.begin() + 100);
     list = Pack("list " + Quote(WriteArchive(cut)));
     EXPECT_EQ(2, list.status);
-    EXPECT_TRUE(Contains(list.err, "member 1 (readme.txt): the archive ends inside its data")) << list.err;
+    EXPECT_TRUE(Contains(list.err, "member 1 (readme.txt): archive ends inside the member's data")) << list.err;
 }
 
 TEST(PackCli, TestChecksEveryMember)
