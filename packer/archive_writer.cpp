@@ -84,8 +84,8 @@ PackedMember PackMember(const uint8_t* data, size_t size, PackMethod method, con
     return packed;
 }
 
-void ArchiveWriter::Add(const std::string& cp932Name, const uint8_t* data, size_t size, time_t modified,
-                        const PackedMember& packed)
+std::vector<uint8_t> MemberHeader(const std::string& cp932Name, size_t size, time_t modified,
+                                  const PackedMember& packed)
 {
     if (cp932Name.empty())
         throw PackError("a member name is empty");
@@ -93,41 +93,53 @@ void ArchiveWriter::Add(const std::string& cp932Name, const uint8_t* data, size_
         throw PackError("name is " + std::to_string(cp932Name.size()) + " bytes in CP932; the installer takes at most " +
                         std::to_string(kMaxMemberName));
     if (size > kLh5MaxInput)
-        throw PackError("file is 4 GiB or larger; an LHA member cannot hold it");
+        throw PackError("file is larger than " + std::to_string(kLh5MaxInput) + " bytes, the most a member holds");
 
-    const uint8_t* body = packed.compressed ? packed.stream.data() : data;
-    size_t bodySize = packed.compressed ? packed.stream.size() : size;
     const size_t nameLength = cp932Name.size();
-    const size_t headerBytes = kLevel1HeaderBytes + nameLength;
-    if (Size() + headerBytes + bodySize + 1 > kMaxArchive)
-        throw PackError("the archive would exceed 2 GiB, more than the installer can hold");
-
-    uint8_t header[kLevel1HeaderBytes + kMaxMemberName];
-    header[0] = (uint8_t)(headerBytes - 2);
-    memcpy(header + 2, packed.compressed ? "-lh5-" : "-lh0-", 5);
-    PutLe32(header + 7, (uint32_t)bodySize);
-    PutLe32(header + 11, (uint32_t)size);
+    std::vector<uint8_t> header(kLevel1HeaderBytes + nameLength);
+    header[0] = (uint8_t)(header.size() - 2);
+    memcpy(&header[2], packed.compressed ? "-lh5-" : "-lh0-", 5);
+    PutLe32(&header[7], (uint32_t)(packed.compressed ? packed.stream.size() : size));
+    PutLe32(&header[11], (uint32_t)size);
     uint32_t stamp = DosDateTime(modified);
-    PutLe16(header + 15, stamp);       // time
-    PutLe16(header + 17, stamp >> 16); // date
+    PutLe16(&header[15], stamp);       // time
+    PutLe16(&header[17], stamp >> 16); // date
     header[19] = kAttributeArchive;
     header[20] = kHeaderLevel;
     header[21] = (uint8_t)nameLength;
-    memcpy(header + 22, cp932Name.data(), nameLength);
-    PutLe16(header + 22 + nameLength, packed.crc);
+    memcpy(&header[22], cp932Name.data(), nameLength);
+    PutLe16(&header[22 + nameLength], packed.crc);
     header[24 + nameLength] = kOsMsDos;
-    PutLe16(header + 25 + nameLength, 0); // no extended header
+    PutLe16(&header[25 + nameLength], 0); // no extended header
     uint8_t sum = 0;
-    for (size_t i = 2; i < headerBytes; ++i)
+    for (size_t i = 2; i < header.size(); ++i)
         sum = (uint8_t)(sum + header[i]);
     header[1] = sum;
+    return header;
+}
 
-    out_.insert(out_.end(), header, header + headerBytes);
-    out_.insert(out_.end(), body, body + bodySize);
+void ArchiveWriter::Put(const uint8_t* bytes, size_t size)
+{
+    sink_(bytes, size);
+    size_ += size;
+}
+
+void ArchiveWriter::Add(const std::string& cp932Name, const uint8_t* data, size_t size, time_t modified,
+                        const PackedMember& packed)
+{
+    std::vector<uint8_t> header = MemberHeader(cp932Name, size, modified, packed);
+    const uint8_t* body = packed.compressed ? packed.stream.data() : data;
+    size_t bodySize = packed.compressed ? packed.stream.size() : size;
+    if (Size() + header.size() + bodySize + 1 > kMaxArchive)
+        throw PackError("the archive would exceed " + std::to_string(kMaxArchive) +
+                        " bytes, the most the installer can hold");
+    Put(header.data(), header.size());
+    Put(body, bodySize);
     ++memberCount_;
 }
 
 void ArchiveWriter::Finish()
 {
-    out_.push_back(0);
+    const uint8_t endMark = 0;
+    Put(&endMark, 1);
 }

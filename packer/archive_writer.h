@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,14 +29,26 @@ struct PackedMember {
 // make smaller. Touches no shared state: members may be packed in parallel.
 PackedMember PackMember(const uint8_t* data, size_t size, PackMethod method, const Lh5Progress& progress = nullptr);
 
-// Appends members to out, which may already hold what precedes the archive.
+// The level-1 header of a member packed from size bytes. cp932Name is the file
+// name as the installer will create it. Throws PackError for a name or size
+// the format cannot carry.
+std::vector<uint8_t> MemberHeader(const std::string& cp932Name, size_t size, time_t modified,
+                                  const PackedMember& packed);
+
+// Where the archive's bytes go, in order.
+using ByteSink = std::function<void(const uint8_t* bytes, size_t size)>;
+
 class ArchiveWriter {
 public:
-    explicit ArchiveWriter(std::vector<uint8_t>& out) : out_(out), start_(out.size()) {}
+    explicit ArchiveWriter(ByteSink sink) : sink_(std::move(sink)) {}
+    // Appends to out, which may already hold what precedes the archive.
+    explicit ArchiveWriter(std::vector<uint8_t>& out)
+        : sink_([&out](const uint8_t* bytes, size_t size) { out.insert(out.end(), bytes, bytes + size); })
+    {
+    }
 
-    // Adds one member packed from data[0..size). cp932Name is the file name as
-    // the installer will create it. Throws PackError for a name or size the
-    // format cannot carry.
+    // Adds one member packed from data[0..size) (see MemberHeader). Throws
+    // PackError when the archive would grow past what the installer reads.
     void Add(const std::string& cp932Name, const uint8_t* data, size_t size, time_t modified,
              const PackedMember& packed);
 
@@ -44,11 +57,13 @@ public:
 
     size_t MemberCount() const { return memberCount_; }
     // Bytes of the archive so far.
-    size_t Size() const { return out_.size() - start_; }
+    size_t Size() const { return size_; }
 
 private:
-    std::vector<uint8_t>& out_;
-    size_t start_;
+    void Put(const uint8_t* bytes, size_t size);
+
+    ByteSink sink_;
+    size_t size_ = 0;
     size_t memberCount_ = 0;
 };
 

@@ -16,7 +16,6 @@
 #include "packer/cp932_text.h"
 #include "packer/exit_codes.h"
 #include "packer/installer_verifier.h"
-#include "packer/large_buffer.h"
 #include "packer/member_list.h"
 #include "packer/output_file.h"
 #include "packer/parallel_pack.h"
@@ -50,7 +49,12 @@ static void PrintBuildHelp()
            "  --quiet           no progress bar and no summary\n"
            "  -o SETUP.exe      the installer to write; it appears only when complete\n"
            "  PATH...           files, or folders whose files (not subfolders) are packed\n\n"
-           "The installer is decoded and checked in memory before it is written.\n"
+           "Limits: a file of at most 4,294,967,294 bytes a member, a whole installer\n"
+           "of at most 2,147,483,647 bytes (it reads itself with signed 32-bit sizes),\n"
+           "a message file of at most 1 MiB. Inputs must be regular files that do not\n"
+           "change while they are read; no file named here is ever written.\n\n"
+           "Every compressed member is decoded as the installer will decode it, and the\n"
+           "finished file is read back, before it is put in place.\n"
            "Exit status: 0 success, 1 usage error, 2 input the installer cannot carry,\n"
            "3 a file that cannot be read or written.\n",
            kArguments);
@@ -130,9 +134,14 @@ static std::string VersionField(const std::string& utf8)
     }
 }
 
+// A confirmation text longer than this is surely the wrong file.
+const uint64_t kMaxMessageFile = 1 << 20;
+// The installer reads its whole file with signed 32-bit sizes.
+const uint64_t kMaxStubFile = 0x7FFFFFFF;
+
 static std::string MessageText(const std::string& path)
 {
-    std::vector<uint8_t> bytes = ReadWholeFile(path).bytes;
+    std::vector<uint8_t> bytes = ReadInputFile(path, kMaxMessageFile).bytes;
     std::string text(bytes.begin(), bytes.end());
     // Editors on Windows put a byte order mark in front; it has no CP932 form.
     if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
@@ -150,7 +159,7 @@ static std::string MessageText(const std::string& path)
 
 static std::vector<uint8_t> StubImage(const std::string& path)
 {
-    std::vector<uint8_t> stub = ReadWholeFile(path).bytes;
+    std::vector<uint8_t> stub = ReadInputFile(path, kMaxStubFile).bytes;
     try {
         CheckStub(stub);
     } catch (const PackError& e) {
@@ -160,9 +169,10 @@ static std::vector<uint8_t> StubImage(const std::string& path)
 }
 
 // Refuses an output that cannot be made, before the work of packing: its folder
-// must exist, and it must not replace the stub or one of the inputs.
-static void CheckOutput(const std::string& output, const std::string& stub, const std::vector<MemberSource>& members)
+// must exist, and it must not replace any file the command line names.
+static void CheckOutput(const BuildOptions& options, const std::vector<MemberSource>& members)
 {
+    const std::string& output = options.output;
     size_t slash = output.rfind('/');
     std::string folder = slash == std::string::npos ? "." : output.substr(0, slash == 0 ? 1 : slash);
     struct stat status;
@@ -174,16 +184,16 @@ static void CheckOutput(const std::string& output, const std::string& stub, cons
         return;
     if (S_ISDIR(status.st_mode))
         throw PackError(output + ": is a folder", EXIT_FILE_ERROR);
-    auto same = [&status](const std::string& path) {
+    auto refuseIfSame = [&](const std::string& path, const char* what) {
         struct stat other;
-        return stat(path.c_str(), &other) == 0 && other.st_dev == status.st_dev && other.st_ino == status.st_ino;
+        if (stat(path.c_str(), &other) == 0 && other.st_dev == status.st_dev && other.st_ino == status.st_ino)
+            throw PackError(output + ": is " + what + path + "; the installer would replace it", EXIT_USAGE);
     };
-    if (same(stub))
-        throw PackError(output + ": is the stub; the installer would replace it", EXIT_USAGE);
-    for (const MemberSource& member : members) {
-        if (same(member.path))
-            throw PackError(output + ": is the input " + member.path + "; the installer would replace it", EXIT_USAGE);
-    }
+    refuseIfSame(options.stub, "the stub ");
+    if (!options.message.empty())
+        refuseIfSame(options.message, "the message file ");
+    for (const MemberSource& member : members)
+        refuseIfSame(member.path, "the input ");
 }
 
 static int Build(const BuildOptions& options)
@@ -192,48 +202,38 @@ static int Build(const BuildOptions& options)
     std::string message = options.message.empty() ? "" : MessageText(options.message);
     InstallerImage image = StartInstallerImage(StubImage(options.stub));
     std::vector<MemberSource> members = CollectMembers(options.paths);
-    CheckOutput(options.output, options.stub, members);
-
-    std::vector<FileContents> contents;
-    std::vector<const std::vector<uint8_t>*> inputs;
-    contents.reserve(members.size());
+    CheckOutput(options, members);
     uint64_t total = 0;
-    for (const MemberSource& member : members) {
-        contents.push_back(ReadWholeFile(member.path));
-        inputs.push_back(&contents.back().bytes);
-        total += contents.back().bytes.size();
-    }
+    for (const MemberSource& member : members)
+        total += member.size;
 
+    OutputFile out(options.output);
+    out.Write(image.bytes.data(), image.bytes.size());
+    ArchiveWriter writer([&out](const uint8_t* bytes, size_t size) { out.Write(bytes, size); });
+    std::vector<std::vector<uint8_t>> headers;
     ProgressBar bar(total, !options.quiet);
-    std::vector<PackedMember> packed = PackMembers(inputs, options.method, [&bar](uint64_t done) { bar.Update(done); });
-    bar.Update(total);
-
-    // Room for the whole archive at once: no copying as it grows.
-    size_t archiveSize = 1;
-    for (size_t i = 0; i < members.size(); ++i)
-        archiveSize += kLevel1HeaderBytes + members[i].name.size() +
-                       (packed[i].compressed ? packed[i].stream.size() : contents[i].bytes.size());
-    ReserveLarge(&image.bytes, image.bytes.size() + archiveSize + message.size() + 1);
-
-    ArchiveWriter writer(image.bytes);
-    std::vector<ExpectedMember> expected;
-    for (size_t i = 0; i < members.size(); ++i) {
-        const std::vector<uint8_t>& bytes = contents[i].bytes;
-        writer.Add(members[i].name, bytes.data(), bytes.size(), contents[i].modified, packed[i]);
-        packed[i] = PackedMember();
-        expected.push_back(ExpectedMember{members[i].name, &bytes, DosDateTime(contents[i].modified)});
-    }
+    PackInOrder(
+        members, options.method,
+        [&](size_t i, const PackedFile& file) {
+            const MemberSource& member = members[i];
+            writer.Add(member.name, file.stored.data(), member.size, member.modified, file.packed);
+            headers.push_back(file.header);
+        },
+        [&bar](uint64_t done) { bar.Update(done); });
     writer.Finish();
-    const size_t archiveBytes = writer.Size();
-    FinishInstallerImage(image, versionText, message, (int32_t)writer.MemberCount());
-    VerifyInstaller(image.bytes, expected);
+    std::vector<uint8_t> header =
+        PayloadHeaderBytes(image.headerOffset, writer.Size(), versionText, message, (int32_t)writer.MemberCount());
+    std::vector<uint8_t> trailer = MessageTrailer(message);
+    out.Write(trailer.data(), trailer.size());
+    out.WriteAt(image.headerOffset, header.data(), header.size());
+    out.ReadBack([&headers](const uint8_t* bytes, size_t size) { VerifyInstallerLayout(bytes, size, headers); });
     bar.Clear();
-    WriteFileAtomically(options.output, image.bytes);
+    out.Commit();
 
     if (!options.quiet)
         printf("%s: %zu member%s, %llu bytes in an archive of %zu (%.1f%%)\n", options.output.c_str(),
-               members.size(), members.size() == 1 ? "" : "s", (unsigned long long)total, archiveBytes,
-               total == 0 ? 100.0 : archiveBytes * 100.0 / total);
+               members.size(), members.size() == 1 ? "" : "s", (unsigned long long)total, writer.Size(),
+               total == 0 ? 100.0 : writer.Size() * 100.0 / total);
     return EXIT_OK;
 }
 

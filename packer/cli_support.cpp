@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <iconv.h>
 #include <stdarg.h>
+#include <stddef.h>
 #include <stdio.h>
 #include <string.h>
 #include <sys/mman.h>
@@ -17,6 +18,8 @@ int Complain(int code, const char* format, ...)
 {
     va_list arguments;
     va_start(arguments, format);
+    // What went to standard output before stays before the message when both are piped.
+    fflush(stdout);
     fputs("morlu-pack: ", stderr);
     vfprintf(stderr, format, arguments);
     fputc('\n', stderr);
@@ -28,11 +31,34 @@ int UsageError(const char* command, const char* arguments, const char* format, .
 {
     va_list list;
     va_start(list, format);
+    fflush(stdout);
     fputs("morlu-pack: ", stderr);
     vfprintf(stderr, format, list);
     fprintf(stderr, "\nUsage: morlu-pack %s %s (see morlu-pack --help)\n", command, arguments);
     va_end(list);
     return EXIT_USAGE;
+}
+
+// Control characters, C1 ones included, would act on the terminal: a name
+// could clear the screen or forge a line of output.
+static void AppendEscaped(std::string& shown, const char* utf8, size_t length)
+{
+    for (size_t i = 0; i < length; ++i) {
+        unsigned char c = (unsigned char)utf8[i];
+        unsigned char next = i + 1 < length ? (unsigned char)utf8[i + 1] : 0;
+        if (c < 0x20 || c == 0x7F) {
+            char escaped[8];
+            snprintf(escaped, sizeof escaped, "\\x%02X", c);
+            shown += escaped;
+        } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            char escaped[8];
+            snprintf(escaped, sizeof escaped, "\\u%04X", next);
+            shown += escaped;
+            ++i;
+        } else {
+            shown += (char)c;
+        }
+    }
 }
 
 std::string DisplayName(const char* cp932, size_t length)
@@ -48,7 +74,7 @@ std::string DisplayName(const char* cp932, size_t length)
         size_t outLeft = sizeof buffer;
         if (converter != (iconv_t)-1)
             iconv(converter, &in, &inLeft, &out, &outLeft);
-        shown.append(buffer, (size_t)(out - buffer));
+        AppendEscaped(shown, buffer, (size_t)(out - buffer));
         size_t converted = (size_t)(in - (cp932 + at));
         at += converted;
         if (converted == 0 && out == buffer && at < length) {
@@ -101,7 +127,8 @@ LoadedArchive::~LoadedArchive()
 
 int LoadArchive(const char* path, LoadedArchive* loaded)
 {
-    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: a FIFO or a device under the name must not hold the open.
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return Complain(EXIT_FILE_ERROR, "%s: %s", path, strerror(errno));
     struct stat status;
@@ -151,7 +178,9 @@ int LoadArchive(const char* path, LoadedArchive* loaded)
                         "%s: payload container damaged: its header, archive or message runs past the end of the file",
                         path);
     const unsigned char* payload = file + header;
-    loaded->archive = payload + ReadLe32(payload + 24);
-    loaded->size = (uint32_t)ReadLe32(payload + 28);
+    loaded->archive = payload + ReadLe32(payload + offsetof(PayloadHeader, archiveOffset));
+    loaded->size = (uint32_t)ReadLe32(payload + offsetof(PayloadHeader, archiveSize));
+    loaded->installer = true;
+    loaded->memberCount = ReadLe32(payload + offsetof(PayloadHeader, memberCount));
     return EXIT_OK;
 }

@@ -13,7 +13,8 @@ int Complain(int code, const char* format, ...) __attribute__((format(printf, 2,
 int UsageError(const char* command, const char* arguments, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 
-// Code page 932 bytes as UTF-8; bytes that do not convert are shown as \xNN.
+// Code page 932 bytes as UTF-8 for the terminal: bytes that do not convert
+// and control characters are shown as \xNN, C1 controls as \uNNNN.
 std::string DisplayName(const char* cp932, size_t length);
 std::string DisplayName(const char* cp932);
 
@@ -24,6 +25,8 @@ const char* DescribeFailure(ExtractFailure reason);
 struct LoadedArchive {
     const unsigned char* archive = nullptr;
     uint32_t size = 0;
+    bool installer = false;  // found in a payload container
+    int32_t memberCount = 0; // the container's count, which the installer checks
     void* mapping = nullptr;
     size_t mappingSize = 0;
     LoadedArchive() = default;

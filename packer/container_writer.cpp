@@ -58,26 +58,40 @@ InstallerImage StartInstallerImage(const std::vector<uint8_t>& stub)
     return image;
 }
 
-void FinishInstallerImage(InstallerImage& image, const std::string& versionText, const std::string& message,
-                          int32_t memberCount)
+std::vector<uint8_t> PayloadHeaderBytes(size_t headerOffset, size_t archiveSize, const std::string& versionText,
+                                   const std::string& message, int32_t memberCount)
 {
     CheckTexts(versionText, message);
     const size_t archiveOffset = sizeof(PayloadHeader);
-    const size_t archiveSize = image.bytes.size() - image.headerOffset - archiveOffset;
     const size_t messageBytes = message.empty() ? 0 : message.size() + 1;
-    if (image.bytes.size() + messageBytes > kMaxImage)
-        throw PackError("the installer would exceed 2 GiB, more than it can read of itself");
+    if ((uint64_t)headerOffset + archiveOffset + archiveSize + messageBytes > kMaxImage)
+        throw PackError("the installer would exceed " + std::to_string(kMaxImage) +
+                        " bytes, more than it can read of itself");
 
-    uint8_t* header = &image.bytes[image.headerOffset];
-    memset(header, 0, sizeof(PayloadHeader));
-    memcpy(header, versionText.data(), versionText.size());
-    PutLe32(header + offsetof(PayloadHeader, messageOffset),
+    std::vector<uint8_t> header(sizeof(PayloadHeader), 0);
+    memcpy(header.data(), versionText.data(), versionText.size());
+    PutLe32(&header[offsetof(PayloadHeader, messageOffset)],
             message.empty() ? 0 : (int32_t)(archiveOffset + archiveSize));
-    PutLe32(header + offsetof(PayloadHeader, memberCount), memberCount);
-    PutLe32(header + offsetof(PayloadHeader, archiveOffset), (int32_t)archiveOffset);
-    PutLe32(header + offsetof(PayloadHeader, archiveSize), (int32_t)archiveSize);
-    if (!message.empty()) {
-        image.bytes.insert(image.bytes.end(), message.begin(), message.end());
-        image.bytes.push_back(0);
-    }
+    PutLe32(&header[offsetof(PayloadHeader, memberCount)], memberCount);
+    PutLe32(&header[offsetof(PayloadHeader, archiveOffset)], (int32_t)archiveOffset);
+    PutLe32(&header[offsetof(PayloadHeader, archiveSize)], (int32_t)archiveSize);
+    return header;
+}
+
+std::vector<uint8_t> MessageTrailer(const std::string& message)
+{
+    std::vector<uint8_t> trailer(message.begin(), message.end());
+    if (!message.empty())
+        trailer.push_back(0);
+    return trailer;
+}
+
+void FinishInstallerImage(InstallerImage& image, const std::string& versionText, const std::string& message,
+                          int32_t memberCount)
+{
+    const size_t archiveSize = image.bytes.size() - image.headerOffset - sizeof(PayloadHeader);
+    std::vector<uint8_t> header = PayloadHeaderBytes(image.headerOffset, archiveSize, versionText, message, memberCount);
+    memcpy(&image.bytes[image.headerOffset], header.data(), header.size());
+    std::vector<uint8_t> trailer = MessageTrailer(message);
+    image.bytes.insert(image.bytes.end(), trailer.begin(), trailer.end());
 }

@@ -26,8 +26,18 @@ struct InstallerImage {
 // archive is to be appended right behind. Throws as CheckStub does.
 InstallerImage StartInstallerImage(const std::vector<uint8_t>& stub);
 
+// The payload header for an archive of archiveSize bytes right behind it,
+// with the message (CP932, without NUL; empty for none) placed after the
+// archive, in an installer that starts with the header at headerOffset. Throws
+// as CheckTexts does, and for an image too large for the installer's signed
+// 32-bit offsets.
+std::vector<uint8_t> PayloadHeaderBytes(size_t headerOffset, size_t archiveSize, const std::string& versionText,
+                                   const std::string& message, int32_t memberCount);
+
+// The confirmation text as it follows the archive: its bytes and a NUL, or nothing.
+std::vector<uint8_t> MessageTrailer(const std::string& message);
+
 // Fills in the header for the archive that now ends the image, and appends the
-// message (CP932, without NUL; empty for none). Throws as CheckTexts does, and
-// for an image too large for the installer's signed 32-bit offsets.
+// message. Throws as PayloadHeaderBytes does.
 void FinishInstallerImage(InstallerImage& image, const std::string& versionText, const std::string& message,
                           int32_t memberCount);

@@ -1,10 +1,11 @@
 #include "packer/installer_verifier.h"
 
-#include <cstddef>
 #include <cstring>
+#include <mutex>
 
 #include "container/payload_container.h"
 #include "extract/extract.h"
+#include "extract/member_header.h"
 #include "extract/member_sink.h"
 #include "packer/pack_error.h"
 
@@ -15,8 +16,8 @@ void Fail(const std::string& what)
     throw PackError("self-check of the built installer failed: " + what + "; nothing was written");
 }
 
-// What the engine wrote of one member, compared with the original as it came,
-// so that no decoded copy is ever made.
+// What the engine wrote of the member, compared with the original as it
+// came, so that no decoded copy is ever made.
 struct CheckedFile {
     std::string name;
     uint64_t size = 0;
@@ -28,33 +29,29 @@ struct CheckedFile {
 
 // The engine's sink has no context of its own, and the engine itself runs one
 // extraction at a time.
-std::vector<CheckedFile> checked;
-const std::vector<ExpectedMember>* expected;
+std::mutex engineTurn;
+CheckedFile checked;
+const ExpectedMember* expected;
 
 MemberFile CheckCreate(const char* path, uint32_t nameOffset)
 {
-    checked.emplace_back();
-    checked.back().name = path + nameOffset;
-    return (MemberFile)(checked.size() - 1);
+    checked.name = path + nameOffset;
+    return 0;
 }
 
-uint32_t CheckWrite(MemberFile handle, const unsigned char* bytes, uint32_t count)
+uint32_t CheckWrite(MemberFile, const unsigned char* bytes, uint32_t count)
 {
-    CheckedFile& file = checked[(size_t)handle];
-    const std::vector<uint8_t>* original = (size_t)handle < expected->size() ? (*expected)[handle].bytes : nullptr;
-    if (original == nullptr || file.size + count > original->size() ||
-        memcmp(original->data() + file.size, bytes, count) != 0)
-        file.same = false;
-    file.size += count;
+    if (checked.size + count > expected->size || memcmp(expected->bytes + checked.size, bytes, count) != 0)
+        checked.same = false;
+    checked.size += count;
     return count;
 }
 
-void CheckSetTime(MemberFile handle, uint16_t dosDate, uint16_t dosTime)
+void CheckSetTime(MemberFile, uint16_t dosDate, uint16_t dosTime)
 {
-    CheckedFile& file = checked[(size_t)handle];
-    file.timeSet = true;
-    file.dosDate = dosDate;
-    file.dosTime = dosTime;
+    checked.timeSet = true;
+    checked.dosDate = dosDate;
+    checked.dosTime = dosTime;
 }
 
 bool CheckClose(MemberFile, bool)
@@ -64,52 +61,60 @@ bool CheckClose(MemberFile, bool)
 
 const MemberSink checkingSink = {CheckCreate, CheckWrite, CheckSetTime, CheckClose};
 
-// Leaves the engine writing real files again, however the check ends.
-struct CheckingSession {
-    explicit CheckingSession(const std::vector<ExpectedMember>& members)
-    {
-        checked.clear();
-        expected = &members;
-        SetMemberSink(&checkingSink);
-    }
-    ~CheckingSession()
-    {
-        SetMemberSink(nullptr);
-        checked.clear();
-        expected = nullptr;
-    }
-};
-
 } // namespace
 
-void VerifyInstaller(const std::vector<uint8_t>& image, const std::vector<ExpectedMember>& members)
+void VerifyPackedMember(size_t number, const ExpectedMember& member, const std::vector<uint8_t>& header,
+                        const std::vector<uint8_t>& stream)
+{
+    std::vector<uint8_t> archive;
+    archive.reserve(header.size() + stream.size() + 1);
+    archive.insert(archive.end(), header.begin(), header.end());
+    archive.insert(archive.end(), stream.begin(), stream.end());
+    archive.push_back(0);
+
+    std::lock_guard<std::mutex> turn(engineTurn);
+    checked = CheckedFile();
+    expected = &member;
+    SetMemberSink(&checkingSink);
+    int result = ExtractArchive("v", archive.data(), (uint32_t)archive.size());
+    SetMemberSink(nullptr);
+
+    std::string which = "member " + std::to_string(number);
+    if (result != 1)
+        Fail(which + ": the extraction engine returns " + std::to_string(result));
+    if (checked.name != member.name)
+        Fail(which + " comes back under another name");
+    if (!checked.same || checked.size != member.size)
+        Fail(which + " decodes to other bytes");
+    if (!checked.timeSet || checked.dosDate != member.dosDateTime >> 16 ||
+        checked.dosTime != (member.dosDateTime & 0xFFFF))
+        Fail(which + " comes back with another time stamp");
+}
+
+void VerifyInstallerLayout(const uint8_t* image, size_t size, const std::vector<std::vector<uint8_t>>& headers)
 {
     uint32_t headerOffset;
-    int scan = ScanContainer(image.data(), (uint32_t)image.size(), &headerOffset);
+    int scan = ScanContainer(image, (uint32_t)size, &headerOffset);
     if (scan != PAYLOAD_OK)
         Fail("the container scan gives code " + std::to_string(scan));
-    const unsigned char* header = image.data() + headerOffset;
-    int32_t memberCount = ReadLe32(header + offsetof(PayloadHeader, memberCount));
-    int32_t archiveOffset = ReadLe32(header + offsetof(PayloadHeader, archiveOffset));
-    int32_t archiveSize = ReadLe32(header + offsetof(PayloadHeader, archiveSize));
-    if (memberCount < 0 || (size_t)memberCount != members.size())
+    const unsigned char* payload = image + headerOffset;
+    int32_t memberCount = ReadLe32(payload + offsetof(PayloadHeader, memberCount));
+    if (memberCount < 0 || (size_t)memberCount != headers.size())
         Fail("the header counts " + std::to_string(memberCount) + " members");
 
-    CheckingSession session(members);
-    int result = ExtractArchive("v", header + archiveOffset, (uint32_t)archiveSize);
-    if (result != memberCount)
-        Fail("the extraction engine returns " + std::to_string(result));
-    if (checked.size() != members.size())
-        Fail("the engine wrote " + std::to_string(checked.size()) + " files");
-    for (size_t i = 0; i < members.size(); ++i) {
-        const CheckedFile& file = checked[i];
-        const ExpectedMember& want = members[i];
-        std::string which = "member " + std::to_string(i + 1);
-        if (file.name != want.name)
-            Fail(which + " comes back under another name");
-        if (!file.same || file.size != want.bytes->size())
-            Fail(which + " decodes to other bytes");
-        if (!file.timeSet || file.dosDate != want.dosDateTime >> 16 || file.dosTime != (want.dosDateTime & 0xFFFF))
-            Fail(which + " comes back with another time stamp");
+    const unsigned char* at = payload + ReadLe32(payload + offsetof(PayloadHeader, archiveOffset));
+    const unsigned char* const end = at + ReadLe32(payload + offsetof(PayloadHeader, archiveSize));
+    for (size_t i = 0; i < headers.size(); ++i) {
+        const std::vector<uint8_t>& header = headers[i];
+        if ((size_t)(end - at) < header.size() || memcmp(at, header.data(), header.size()) != 0)
+            Fail("member " + std::to_string(i + 1) + " has another header");
+        bool stored = ClassifyMethod(header.data()) == METHOD_STORED;
+        uint32_t dataLength = LoadLe32(header.data() + (stored ? kHeaderOriginalSize : kHeaderPackedSize));
+        at += header.size();
+        if ((size_t)(end - at) < dataLength)
+            Fail("member " + std::to_string(i + 1) + " runs past the archive's end");
+        at += dataLength;
     }
+    if (end - at != 1 || *at != 0)
+        Fail("the archive does not end right after its last member");
 }

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <map>
 
+#include "extract/member_header.h"
 #include "packer/archive_writer.h"
 #include "packer/cp932_text.h"
 #include "packer/large_buffer.h"
@@ -36,33 +37,59 @@ std::string JoinPath(const std::string& folder, const std::string& name)
     return !folder.empty() && folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
-std::string AsciiLower(std::string text)
+std::string SizeText(uint64_t size)
 {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z')
-            c = (char)(c - 'A' + 'a');
+    std::string digits = std::to_string(size), text;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            text += ',';
+        text += digits[i];
     }
     return text;
 }
 
-// Names Windows keeps for devices, with or without an extension.
-bool IsDeviceName(const std::string& utf8Name)
+// Letters that have a small and a capital form in code page 932: the rest
+// have no case. As the Windows file systems compare them.
+char32_t WindowsUpcase(char32_t c)
 {
-    std::string stem = AsciiLower(utf8Name.substr(0, utf8Name.find('.')));
-    while (!stem.empty() && stem.back() == ' ')
-        stem.pop_back();
-    static const char* const kDevices[] = {"con", "prn", "aux", "nul"};
-    for (const char* device : kDevices) {
-        if (stem == device)
-            return true;
-    }
-    return stem.size() == 4 && (stem.compare(0, 3, "com") == 0 || stem.compare(0, 3, "lpt") == 0) &&
-           stem[3] >= '1' && stem[3] <= '9';
+    if ((c >= U'a' && c <= U'z') || (c >= 0xFF41 && c <= 0xFF5A) || (c >= 0x03B1 && c <= 0x03C9 && c != 0x03C2) ||
+        (c >= 0x0430 && c <= 0x044F) || (c >= 0x00E0 && c <= 0x00FE && c != 0x00F7))
+        return c - 0x20;
+    if (c == 0x03C2) // final sigma
+        return 0x03A3;
+    if (c >= 0x0450 && c <= 0x045F)
+        return c - 0x50;
+    if (c >= 0x2170 && c <= 0x217F) // small Roman numerals
+        return c - 0x10;
+    return c;
 }
 
-void AddFile(const std::string& path, std::vector<MemberSource>* members)
+void AppendUtf8(std::string& out, char32_t c)
 {
-    members->push_back(MemberSource{path, MemberName(BaseName(path), path)});
+    if (c < 0x80) {
+        out += (char)c;
+    } else if (c < 0x800) {
+        out += (char)(0xC0 | c >> 6);
+        out += (char)(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += (char)(0xE0 | c >> 12);
+        out += (char)(0x80 | (c >> 6 & 0x3F));
+        out += (char)(0x80 | (c & 0x3F));
+    } else {
+        out += (char)(0xF0 | c >> 18);
+        out += (char)(0x80 | (c >> 12 & 0x3F));
+        out += (char)(0x80 | (c >> 6 & 0x3F));
+        out += (char)(0x80 | (c & 0x3F));
+    }
+}
+
+void AddFile(const std::string& path, const struct stat& status, std::vector<MemberSource>* members)
+{
+    if ((uint64_t)status.st_size > kLh5MaxInput)
+        throw PackError(path + ": " + SizeText((uint64_t)status.st_size) + " bytes; a member holds at most " +
+                        SizeText(kLh5MaxInput));
+    members->push_back(MemberSource{path, MemberName(BaseName(path), path), (uint64_t)status.st_size,
+                                    status.st_mtime});
 }
 
 void AddFolder(const std::string& folder, std::vector<MemberSource>* members)
@@ -92,7 +119,7 @@ void AddFolder(const std::string& folder, std::vector<MemberSource>* members)
             throw PackError(path + ": is a subfolder; the installer creates no folders, so only files can be packed");
         if (!S_ISREG(status.st_mode))
             throw PackError(path + ": not a regular file", EXIT_FILE_ERROR);
-        AddFile(path, members);
+        AddFile(path, status, members);
     }
 }
 
@@ -108,9 +135,10 @@ std::string MemberName(const std::string& utf8Name, const std::string& path)
     }
     if (utf8Name.back() == '.' || utf8Name.back() == ' ')
         throw PackError(path + ": name ends in a dot or space, which Windows drops");
-    if (IsDeviceName(utf8Name))
-        throw PackError(path + ": name is reserved for a device on Windows");
     std::string name = Cp932FromUtf8(utf8Name, path + ": name");
+    // What the installer's engine would refuse, devices such as CON or NUL above all.
+    if (CheckMemberName(name.c_str()) != FAILURE_NONE)
+        throw PackError(path + ": name is reserved for a device on Windows");
     if (name.size() > kMaxMemberName)
         throw PackError(path + ": name is " + std::to_string(name.size()) + " bytes in CP932; the installer takes at most " +
                         std::to_string(kMaxMemberName));
@@ -127,7 +155,7 @@ std::vector<MemberSource> CollectMembers(const std::vector<std::string>& paths)
         if (S_ISDIR(status.st_mode))
             AddFolder(path, &members);
         else if (S_ISREG(status.st_mode))
-            AddFile(path, &members);
+            AddFile(path, status, &members);
         else
             throw PackError(path + ": not a regular file or folder", EXIT_FILE_ERROR);
     }
@@ -137,8 +165,7 @@ std::vector<MemberSource> CollectMembers(const std::vector<std::string>& paths)
     // Windows ignores case in names: two such members would end up as one file.
     std::map<std::string, const MemberSource*> seen;
     for (const MemberSource& member : members) {
-        std::string key = AsciiLower(BaseName(member.path));
-        auto inserted = seen.emplace(key, &member);
+        auto inserted = seen.emplace(WindowsNameKey(BaseName(member.path)), &member);
         if (!inserted.second)
             throw PackError(member.path + ": same name as " + inserted.first->second->path +
                             " for Windows, which ignores case; one would overwrite the other");
@@ -146,50 +173,68 @@ std::vector<MemberSource> CollectMembers(const std::vector<std::string>& paths)
     return members;
 }
 
-FileContents ReadWholeFile(const std::string& path)
+std::string WindowsNameKey(const std::string& utf8Name)
 {
-    int fd = open(path.c_str(), O_RDONLY);
+    std::string key;
+    for (size_t i = 0; i < utf8Name.size();) {
+        unsigned char lead = (unsigned char)utf8Name[i];
+        size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        if (i + length > utf8Name.size())
+            length = 1;
+        char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+        for (size_t k = 1; k < length; ++k)
+            c = c << 6 | ((unsigned char)utf8Name[i + k] & 0x3F);
+        AppendUtf8(key, WindowsUpcase(c));
+        i += length;
+    }
+    return key;
+}
+
+FileContents ReadInputFile(const std::string& path, uint64_t maxSize, int64_t expectedSize)
+{
+    // O_NONBLOCK: a FIFO or a device under the name must not hold the open.
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         throw PackError(SystemError(path, errno), EXIT_FILE_ERROR);
-    FileContents contents;
+    struct Closer {
+        int fd;
+        ~Closer() { close(fd); }
+    } closer{fd};
     struct stat status;
-    if (fstat(fd, &status) != 0) {
-        int error = errno;
-        close(fd);
-        throw PackError(SystemError(path, error), EXIT_FILE_ERROR);
-    }
-    if (!S_ISREG(status.st_mode)) {
-        close(fd);
+    if (fstat(fd, &status) != 0)
+        throw PackError(SystemError(path, errno), EXIT_FILE_ERROR);
+    if (!S_ISREG(status.st_mode))
         throw PackError(path + ": not a regular file", EXIT_FILE_ERROR);
-    }
-    if ((uint64_t)status.st_size > kLh5MaxInput) {
-        close(fd);
-        throw PackError(path + ": 4 GiB or larger; an archive member cannot hold it");
-    }
+    uint64_t size = (uint64_t)status.st_size;
+    if (size > maxSize)
+        throw PackError(path + ": " + SizeText(size) + " bytes; at most " + SizeText(maxSize) + " can be taken",
+                        EXIT_FILE_ERROR);
+    if (expectedSize != kAnySize && size != (uint64_t)expectedSize)
+        throw PackError(path + ": changed since it was listed (" + SizeText((uint64_t)expectedSize) + " bytes, now " +
+                            SizeText(size) + ")",
+                        EXIT_FILE_ERROR);
+
+    FileContents contents;
     contents.modified = status.st_mtime;
-    // Sized from fstat, but read to the end: a file that changes while it is
-    // read is taken as far as it goes.
-    ReserveLarge(&contents.bytes, (size_t)status.st_size + 1);
-    contents.bytes.resize((size_t)status.st_size + 1);
+    ReserveLarge(&contents.bytes, (size_t)size);
+    contents.bytes.resize((size_t)size);
     size_t filled = 0;
     for (;;) {
-        if (filled == contents.bytes.size())
-            contents.bytes.resize(filled * 2);
-        ssize_t got = read(fd, contents.bytes.data() + filled, contents.bytes.size() - filled);
+        // One byte more than the size asks whether the file grew.
+        unsigned char extra;
+        bool full = filled == contents.bytes.size();
+        ssize_t got = full ? read(fd, &extra, 1) : read(fd, contents.bytes.data() + filled, contents.bytes.size() - filled);
         if (got < 0 && errno == EINTR)
             continue;
-        if (got < 0) {
-            int error = errno;
-            close(fd);
-            throw PackError(SystemError(path, error), EXIT_FILE_ERROR);
-        }
+        if (got < 0)
+            throw PackError(SystemError(path, errno), EXIT_FILE_ERROR);
+        if (got > 0 && full)
+            throw PackError(path + ": grew while it was read; pack it once it is complete", EXIT_FILE_ERROR);
+        if (got == 0 && !full)
+            throw PackError(path + ": became shorter while it was read", EXIT_FILE_ERROR);
         if (got == 0)
             break;
         filled += (size_t)got;
     }
-    close(fd);
-    if (filled > kLh5MaxInput)
-        throw PackError(path + ": 4 GiB or larger; an archive member cannot hold it");
-    contents.bytes.resize(filled);
     return contents;
 }

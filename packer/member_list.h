@@ -7,15 +7,18 @@
 #include <vector>
 
 struct MemberSource {
-    std::string path; // where to read it
-    std::string name; // member name, code page 932
+    std::string path;  // where to read it
+    std::string name;  // member name, code page 932
+    uint64_t size = 0; // as listed: the file must still have it when read
+    time_t modified = 0;
 };
 
 // A file argument stands for itself, a folder for the files directly inside
 // it, in byte order of their names. Throws PackError for a missing path, a
 // subfolder (the installer creates no folders), anything that is not a regular
-// file, a name the installer cannot create, two names that Windows would take
-// for one, or no files at all.
+// file, a file larger than a member holds, a name the installer cannot create,
+// two names that Windows would take for one (it ignores case, full-width,
+// Greek and Cyrillic letters included), or no files at all.
 std::vector<MemberSource> CollectMembers(const std::vector<std::string>& paths);
 
 // The code page 932 member name for a file name in UTF-8. Throws PackError
@@ -24,10 +27,18 @@ std::vector<MemberSource> CollectMembers(const std::vector<std::string>& paths);
 // longer than a member header holds. path is named in the message.
 std::string MemberName(const std::string& utf8Name, const std::string& path);
 
+// The key under which Windows compares file names: each letter in upper case.
+std::string WindowsNameKey(const std::string& utf8Name);
+
 struct FileContents {
     std::vector<uint8_t> bytes;
     time_t modified = 0;
 };
 
-// Reads a whole regular file. Throws PackError with the file error code.
-FileContents ReadWholeFile(const std::string& path);
+const int64_t kAnySize = -1;
+
+// Reads a whole regular file, never waiting on a FIFO or device and never
+// more than its size when opened. Throws PackError (file error) when it is no
+// regular file, when it is larger than maxSize, when it no longer has
+// expectedSize (unless kAnySize), or when it changes while it is read.
+FileContents ReadInputFile(const std::string& path, uint64_t maxSize, int64_t expectedSize = kAnySize);

@@ -5,6 +5,7 @@
 #include <limits.h>
 #include <signal.h>
 #include <string.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,106 +27,122 @@ extern "C" void RemoveTemporaryAndDie(int signalNumber)
     raise(signalNumber);
 }
 
-// Owns the temporary file from its creation until it is renamed or removed.
-class Temporary {
+// Handlers go in only where the signal is not ignored: a build started under
+// nohup must survive its hang-up as before.
+void CatchSignals(struct sigaction* previous)
+{
+    struct sigaction action = {};
+    action.sa_handler = RemoveTemporaryAndDie;
+    sigemptyset(&action.sa_mask);
+    for (size_t i = 0; i < kSignalCount; ++i) {
+        sigaction(kCleanupSignals[i], nullptr, &previous[i]);
+        if (previous[i].sa_handler != SIG_IGN)
+            sigaction(kCleanupSignals[i], &action, nullptr);
+    }
+}
+
+struct sigaction previousActions[kSignalCount];
+
+// Signals wait while the temporary name is recorded or forgotten.
+class SignalsBlocked {
 public:
-    explicit Temporary(const std::string& target)
+    SignalsBlocked()
     {
-        size_t slash = target.rfind('/');
-        std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-        std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-        path_ = (slash == std::string::npos ? "" : folder) + "." + base + ".XXXXXX";
-        if (path_.size() >= sizeof gTemporary)
-            throw PackError(target + ": path too long", EXIT_FILE_ERROR);
-
-        // Signals wait until the name is recorded for the handler.
-        sigset_t all, old;
+        sigset_t all;
         sigfillset(&all);
-        sigprocmask(SIG_BLOCK, &all, &old);
-        fd_ = mkstemp(&path_[0]);
-        int error = errno;
-        if (fd_ >= 0) {
-            memcpy(gTemporary, path_.c_str(), path_.size() + 1);
-            struct sigaction action = {};
-            action.sa_handler = RemoveTemporaryAndDie;
-            sigemptyset(&action.sa_mask);
-            for (size_t i = 0; i < kSignalCount; ++i)
-                sigaction(kCleanupSignals[i], &action, &previous_[i]);
-        }
-        sigprocmask(SIG_SETMASK, &old, nullptr);
-        if (fd_ < 0)
-            throw PackError(target + ": cannot create a file in " + folder + ": " + strerror(error), EXIT_FILE_ERROR);
+        sigprocmask(SIG_BLOCK, &all, &old_);
     }
-
-    ~Temporary()
-    {
-        if (fd_ >= 0)
-            close(fd_);
-        if (!renamed_)
-            unlink(path_.c_str());
-        Forget();
-    }
-
-    Temporary(const Temporary&) = delete;
-    Temporary& operator=(const Temporary&) = delete;
-
-    int Fd() const { return fd_; }
-    const std::string& Path() const { return path_; }
-
-    // Closes the file; returns 0 or the errno of a late write failure.
-    int Close()
-    {
-        int result = close(fd_) == 0 ? 0 : errno;
-        fd_ = -1;
-        return result;
-    }
-
-    void MarkRenamed() { renamed_ = true; }
+    ~SignalsBlocked() { sigprocmask(SIG_SETMASK, &old_, nullptr); }
 
 private:
-    void Forget()
-    {
-        sigset_t all, old;
-        sigfillset(&all);
-        sigprocmask(SIG_BLOCK, &all, &old);
-        gTemporary[0] = '\0';
-        for (size_t i = 0; i < kSignalCount; ++i)
-            sigaction(kCleanupSignals[i], &previous_[i], nullptr);
-        sigprocmask(SIG_SETMASK, &old, nullptr);
-    }
-
-    std::string path_;
-    int fd_ = -1;
-    bool renamed_ = false;
-    struct sigaction previous_[kSignalCount] = {};
+    sigset_t old_;
 };
+
+PackError WriteError(const std::string& path, int error)
+{
+    return PackError(path + ": cannot write: " + strerror(error), EXIT_FILE_ERROR);
+}
 
 } // namespace
 
-void WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes)
+OutputFile::OutputFile(const std::string& path) : path_(path)
 {
-    Temporary temporary(path);
-    auto fail = [&](int error) {
-        return PackError(path + ": cannot write: " + strerror(error), EXIT_FILE_ERROR);
-    };
+    size_t slash = path.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    temporary_ = (slash == std::string::npos ? "" : folder) + "." + base + ".XXXXXX";
+    if (temporary_.size() >= sizeof gTemporary)
+        throw PackError(path + ": path too long", EXIT_FILE_ERROR);
 
+    SignalsBlocked blocked;
+    fd_ = mkstemp(&temporary_[0]);
+    int error = errno;
+    if (fd_ < 0)
+        throw PackError(path + ": cannot create a file in " + folder + ": " + strerror(error), EXIT_FILE_ERROR);
+    memcpy(gTemporary, temporary_.c_str(), temporary_.size() + 1);
+    CatchSignals(previousActions);
+}
+
+OutputFile::~OutputFile()
+{
+    if (fd_ >= 0)
+        close(fd_);
+    SignalsBlocked blocked;
+    if (!committed_)
+        unlink(temporary_.c_str());
+    gTemporary[0] = '\0';
+    for (size_t i = 0; i < kSignalCount; ++i)
+        sigaction(kCleanupSignals[i], &previousActions[i], nullptr);
+}
+
+void OutputFile::WriteAt(uint64_t offset, const uint8_t* bytes, size_t size)
+{
     size_t written = 0;
-    while (written < bytes.size()) {
-        ssize_t n = write(temporary.Fd(), bytes.data() + written, bytes.size() - written);
+    while (written < size) {
+        ssize_t n = pwrite(fd_, bytes + written, size - written, (off_t)(offset + written));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            throw fail(errno);
+            throw WriteError(path_, errno);
         written += (size_t)n;
     }
+}
+
+void OutputFile::Write(const uint8_t* bytes, size_t size)
+{
+    WriteAt(size_, bytes, size);
+    size_ += size;
+}
+
+void OutputFile::ReadBack(const std::function<void(const uint8_t* bytes, size_t size)>& look) const
+{
+    if (size_ == 0) {
+        look(nullptr, 0);
+        return;
+    }
+    void* mapping = mmap(nullptr, (size_t)size_, PROT_READ, MAP_SHARED, fd_, 0);
+    if (mapping == MAP_FAILED)
+        throw PackError(path_ + ": cannot read back what was written: " + strerror(errno), EXIT_FILE_ERROR);
+    struct Unmap {
+        void* mapping;
+        size_t size;
+        ~Unmap() { munmap(mapping, size); }
+    } unmap{mapping, (size_t)size_};
+    look((const uint8_t*)mapping, (size_t)size_);
+}
+
+void OutputFile::Commit()
+{
     // mkstemp gives 0600; a finished installer gets the usual permissions.
     mode_t mask = umask(0);
     umask(mask);
-    if (fchmod(temporary.Fd(), 0666 & ~mask) != 0 || fsync(temporary.Fd()) != 0)
-        throw fail(errno);
-    if (int error = temporary.Close())
-        throw fail(error);
-    if (rename(temporary.Path().c_str(), path.c_str()) != 0)
-        throw fail(errno);
-    temporary.MarkRenamed();
+    if (fchmod(fd_, 0666 & ~mask) != 0 || fsync(fd_) != 0)
+        throw WriteError(path_, errno);
+    int closed = close(fd_);
+    fd_ = -1;
+    if (closed != 0)
+        throw WriteError(path_, errno);
+    if (rename(temporary_.c_str(), path_.c_str()) != 0)
+        throw WriteError(path_, errno);
+    committed_ = true;
 }

@@ -2,10 +2,37 @@
 // go to a temporary file in the same folder, which is renamed over the name
 // only when complete. Failures and the usual termination signals remove it.
 #pragma once
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
-#include <vector>
 
-// Throws PackError (file error) when the folder, the write or the rename fails;
-// an existing file of that name is then left as it was.
-void WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes);
+class OutputFile {
+public:
+    // Creates the temporary file. Throws PackError (file error) when it cannot.
+    explicit OutputFile(const std::string& path);
+    // Removes the temporary file unless it was put in place.
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // Appends; throws PackError (file error) when the write fails.
+    void Write(const uint8_t* bytes, size_t size);
+    // Writes over bytes already written.
+    void WriteAt(uint64_t offset, const uint8_t* bytes, size_t size);
+    uint64_t Size() const { return size_; }
+    // Shows look everything written so far, mapped read-only: only the pages
+    // it reads are brought in.
+    void ReadBack(const std::function<void(const uint8_t* bytes, size_t size)>& look) const;
+
+    // Gives the file the usual permissions, flushes it to the disk and renames
+    // it over the path. An existing file of that name stays as it was until then.
+    void Commit();
+
+private:
+    std::string path_;
+    std::string temporary_;
+    int fd_ = -1;
+    uint64_t size_ = 0;
+    bool committed_ = false;
+};

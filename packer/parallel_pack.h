@@ -1,12 +1,27 @@
-// Packs the members of an archive on every core: members are independent, and
-// each one's stream is the same whichever thread makes it.
+// Reads, packs and checks the members of an archive on every core, and hands
+// them over in member order: members are independent, and each one's stream
+// is the same whichever thread makes it.
 #pragma once
 #include <cstdint>
 #include <functional>
 #include <vector>
 
 #include "packer/archive_writer.h"
+#include "packer/member_list.h"
 
-// progress runs on the calling thread only, with the input bytes packed so far.
-std::vector<PackedMember> PackMembers(const std::vector<const std::vector<uint8_t>*>& inputs, PackMethod method,
-                                      const std::function<void(uint64_t done)>& progress);
+struct PackedFile {
+    std::vector<uint8_t> header;  // as it goes into the archive
+    PackedMember packed;
+    std::vector<uint8_t> stored;  // the original bytes, kept only when they go in as they are
+};
+
+// Runs on the calling thread for member 0, 1, 2 ... in turn.
+using PackedFileWriter = std::function<void(size_t index, const PackedFile& file)>;
+
+// Reads each member (as it was listed), packs it, decodes it as the installer
+// will and hands it to write. Only a few members are held at a time, so memory
+// stays in proportion to the largest of them. progress runs on the calling
+// thread with the input bytes packed so far. The first failure stops the work
+// and is thrown again here.
+void PackInOrder(const std::vector<MemberSource>& members, PackMethod method, const PackedFileWriter& write,
+                 const std::function<void(uint64_t done)>& progress);

@@ -1,6 +1,8 @@
-// morlu-pack test FILE: decodes every member in memory and checks its CRC-16.
+// morlu-pack test FILE: decodes every member in memory and checks its CRC-16,
+// and holds an installer to every rule the installer itself applies.
 #include <stdio.h>
 
+#include "extract/member_header.h"
 #include "extract/memory_sink.h"
 #include "packer/cli_support.h"
 #include "packer/command.h"
@@ -9,17 +11,46 @@
 
 static const char kArguments[] = "FILE";
 
+static bool NamesASubfolder(const char* name)
+{
+    for (const unsigned char* p = (const unsigned char*)name; *p != '\0'; ++p) {
+        if (*p == '\\' || *p == '/')
+            return true;
+        if (IsCp932LeadByte(*p) && p[1] != '\0')
+            ++p;
+    }
+    return false;
+}
+
+// The installer extracts into a fresh work folder: a member in a subfolder
+// cannot be created there.
+static bool subfolderRefused;
+
+static MemberFile CreateAsTheInstallerWould(const char* path, uint32_t nameOffset)
+{
+    if (NamesASubfolder(path + nameOffset)) {
+        subfolderRefused = true;
+        return kNoMemberFile;
+    }
+    return memoryMemberSink.create(path, nameOffset);
+}
+
+static const MemberSink installerLikeSink = {CreateAsTheInstallerWould, memoryMemberSink.write,
+                                             memoryMemberSink.setTime, memoryMemberSink.close};
+
 static int RunTest(int argc, char** argv)
 {
     if (argc != 2)
         return UsageError("test", kArguments, argc < 2 ? "test: no FILE given" : "test: too many arguments");
+    const char* path = argv[1];
     LoadedArchive loaded;
-    int code = LoadArchive(argv[1], &loaded);
+    int code = LoadArchive(path, &loaded);
     if (code != EXIT_OK)
         return code;
 
     ResetMemorySink(false);
-    SetMemberSink(&memoryMemberSink);
+    subfolderRefused = false;
+    SetMemberSink(&installerLikeSink);
     int result = ExtractArchive("", loaded.archive, loaded.size);
     SetMemberSink(nullptr);
 
@@ -28,12 +59,25 @@ static int RunTest(int argc, char** argv)
     size_t good = result >= 0 ? files.size() : GetExtractFailure().memberNumber - 1;
     for (size_t i = 0; i < good; ++i)
         printf("OK  %s\n", DisplayName(files[i].name.c_str()).c_str());
+    if (result < 0 && subfolderRefused) {
+        ExtractFailureInfo failure = GetExtractFailure();
+        return Complain(EXIT_DATA_ERROR,
+                        "%s: member %u (%s): names a subfolder; the installer extracts into a fresh folder "
+                        "without subfolders and cannot create it",
+                        path, failure.memberNumber, DisplayName(failure.memberName).c_str());
+    }
     if (result < 0)
-        return ReportExtractFailure(argv[1], result);
+        return ReportExtractFailure(path, result);
+    if (loaded.installer && loaded.memberCount != result)
+        return Complain(EXIT_DATA_ERROR,
+                        "%s: the payload header counts %d members but the archive holds %d; the installer "
+                        "refuses it",
+                        path, loaded.memberCount, result);
     printf("%d members OK\n", result);
     return EXIT_OK;
 }
 
-const Command testCommand = {"test", kArguments,
-                             "Decode every member in memory and check its CRC-16; exit 0 when all are good.",
-                             RunTest};
+const Command testCommand = {
+    "test", kArguments,
+    "Decode every member in memory and check it as the installer would; exit 0 only when it would extract cleanly.",
+    RunTest};

@@ -2,6 +2,7 @@
 // other subcommands and the container scan reading what it made.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -242,6 +243,45 @@ TEST_F(BuildRefuses, AnOutputThatWouldReplaceAnInput)
     RunResult input = Pack({"--stub", Stub(), "--version", "1", "-o", In() + "/Morlu.txt"});
     EXPECT_EQ(input.exitCode, 1) << input.err;
     EXPECT_TRUE(ReadBytes(In() + "/Morlu.txt") == TextBytes(50000, 2));
+}
+
+// No file named on the command line is ever written, and none that would
+// block a read or change under it is read.
+TEST_F(BuildRefuses, InputsItMustNotTouchOrCannotTrust)
+{
+    WriteBytes(Path("msg.txt"), BytesOf("続けますか?"));
+    ExpectRefused(PackDefault({"--message", Path("msg.txt"), "-o", Path("msg.txt")}), {"message as output", 1, "is the message file"});
+    EXPECT_TRUE(ReadBytes(Path("msg.txt")) == BytesOf("続けますか?"));
+
+    ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0644), 0);
+    ExpectRefused(PackDefault({"--message", Path("fifo")}), {"FIFO message", 3, "not a regular file"});
+    ExpectRefused(Pack({"--stub", Path("fifo"), "--version", "1", "-o", Out()}), {"FIFO stub", 3, "not a regular file"});
+
+    // One byte past the most a member holds, told before anything is read.
+    WriteBytes(In() + "/huge.bin", {});
+    ASSERT_EQ(truncate((In() + "/huge.bin").c_str(), 4294967295LL), 0);
+    ExpectRefused(PackDefault(), {"4 GiB less one", 2, "4,294,967,295 bytes; a member holds at most 4,294,967,294"});
+}
+
+// A hang-up ends a build and takes its temporary file along, unless the build
+// was started to ignore it (nohup).
+TEST_F(Build, AnIgnoredHangUpIsStillIgnored)
+{
+    WriteBytes(In() + "/large.bin", RandomBytes(24 << 20, 8));
+    // The hang-up comes once the temporary file is there, while the members are packed.
+    std::string command = "'" + MorluPack() + "' build --quiet --stub '" + Stub() + "' --version 1 -o '" + Out() +
+                          "' '" + In() + "' & until ls '" + temp_.Path() + "'/.setup.exe.* >/dev/null 2>&1; do " +
+                          "sleep 0.02; done; kill -HUP $!; wait $!";
+    RunResult ignored = RunProgram({"sh", "-c", "trap '' HUP; " + command});
+    EXPECT_EQ(ignored.exitCode, 0) << ignored.err;
+    EXPECT_TRUE(Exists(Out()));
+
+    unlink(Out().c_str());
+    RunResult hungUp = RunProgram({"sh", "-c", command});
+    EXPECT_EQ(hungUp.exitCode, 128 + SIGHUP) << hungUp.err;
+    EXPECT_FALSE(Exists(Out()));
+    for (const std::string& name : Listing(temp_.Path()))
+        EXPECT_EQ(name.find(".setup.exe."), std::string::npos) << "temporary " << name << " left";
 }
 
 TEST_F(BuildRefuses, BadCommandLines)

@@ -4,7 +4,10 @@
 
 #include <stdio.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+
+#include <algorithm>
 
 #include <string>
 
@@ -50,7 +53,7 @@ std::string WriteArchive(const Bytes& archive, const std::string& name = "archiv
 
 // An installer: a program image, the container at a 256-byte boundary, the
 // archive, and a signature table after it.
-Bytes InstallerAround(const Bytes& archive, int32_t archiveSizeField)
+Bytes InstallerAround(const Bytes& archive, int32_t archiveSizeField, int32_t memberCount = 2)
 {
     Bytes file(0x600, 0xCC);
     file[0] = 'M';
@@ -64,7 +67,7 @@ Bytes InstallerAround(const Bytes& archive, int32_t archiveSizeField)
         for (int i = 0; i < 4; ++i)
             header[at + i] = (uint8_t)(value >> 8 * i);
     };
-    put(20, 2);
+    put(20, memberCount);
     put(24, 32);
     put(28, archiveSizeField);
     file.insert(file.end(), header.begin(), header.end());
@@ -252,6 +255,95 @@ TEST(PackCli, ExtractRefusesNamesThatLeaveTheFolder)
     EXPECT_TRUE(Contains(extract.err, "member 1 (..\\escaped.txt): name would leave the destination folder"))
         << extract.err;
     EXPECT_NE(0, RunCommand("test -e " + Quote(folder + "/../escaped.txt")));
+}
+
+// What the installer refuses, test refuses too: a count that is off, names it
+// cannot create in its fresh work folder.
+TEST(PackCli, TestHoldsInstallersToTheInstallersRules)
+{
+    Bytes two = TwoMembers();
+    for (int32_t count : {0, 1, 3, -1}) {
+        std::string setup = WriteArchive(InstallerAround(two, (int32_t)two.size(), count), "setup.exe");
+        Outcome test = Pack("test " + Quote(setup));
+        EXPECT_EQ(2, test.status) << count;
+        EXPECT_TRUE(Contains(test.err, "the payload header counts " + std::to_string(count) + " members")) << test.err;
+        Outcome extract = Pack("extract " + Quote(setup) + " -C " + Quote(FreshFolder("out")));
+        EXPECT_EQ(2, extract.status) << count;
+    }
+    EXPECT_EQ(0, Pack("test " + Quote(WriteArchive(InstallerAround(two, (int32_t)two.size()), "setup.exe"))).status);
+
+    for (const char* name : {"CON", "CONIN$", "aux.txt", "a?b", "", "sub\\x.txt"}) {
+        Bytes archive = ArchiveOf({Lh5Member("fine.txt", BytesOf("fine")), Lh5Member(name, BytesOf("x"))});
+        Outcome test = Pack("test " + Quote(WriteArchive(InstallerAround(archive, (int32_t)archive.size()), "setup.exe")));
+        EXPECT_EQ(2, test.status) << name;
+        EXPECT_EQ("OK  fine.txt\n", test.out) << name;
+        EXPECT_TRUE(Contains(test.err, "member 2")) << test.err;
+    }
+}
+
+// One -lh5- member of no data that claims 4 GiB: no bytes to decode, so
+// nothing may be made of it, at once.
+TEST(PackCli, AnArchiveOfThirtyThreeBytesIsDamagedAtOnce)
+{
+    MemberSpec member = Lh5Member("large.bin", Bytes());
+    member.data.clear();
+    member.originalSize = 0xFFFFFFFF;
+    member.level = 0;
+    Bytes archive = ArchiveOf({member}, false);
+    ASSERT_EQ(33u, archive.size());
+    std::string input = WriteArchive(archive);
+    Outcome test = Pack("test " + Quote(input));
+    EXPECT_EQ(2, test.status);
+    EXPECT_TRUE(Contains(test.err, "runs past the end of the archive")) << test.err;
+    std::string folder = FreshFolder("out");
+    EXPECT_EQ(2, Pack("extract " + Quote(input) + " -C " + Quote(folder)).status);
+    EXPECT_TRUE(FilesBelow(folder).empty());
+}
+
+TEST(PackCli, ListAndTestAgreeOnAHeaderOfTheWrongLevel)
+{
+    // A level-0 header that calls itself level 1 has no room for the extended size.
+    MemberSpec member = Lh5Member("plain.txt", TextBytes(300, 93), 0);
+    Bytes archive = ArchiveOf({member});
+    archive[20] = 1;
+    uint8_t sum = 0;
+    for (size_t i = 2; i < archive[0] + 2u; ++i)
+        sum = (uint8_t)(sum + archive[i]);
+    archive[1] = sum;
+    std::string input = WriteArchive(archive);
+    for (const char* command : {"list", "test"}) {
+        Outcome outcome = Pack(std::string(command) + " " + Quote(input));
+        EXPECT_EQ(2, outcome.status) << command;
+        EXPECT_TRUE(Contains(outcome.err, "member 1: extended header damaged or cut short")) << outcome.err;
+    }
+}
+
+// Names come from the archive: none may forge a line or act on the terminal.
+TEST(PackCli, NamesNeverReachTheTerminalRaw)
+{
+    Bytes archive = ArchiveOf({Lh5Member("a\nOK  forged.txt", BytesOf("x")), Lh5Member("\x1b[2J\x07\r", BytesOf("y"))});
+    std::string input = WriteArchive(archive);
+    Outcome list = Pack("list " + Quote(input));
+    EXPECT_EQ(0, list.status) << list.err;
+    EXPECT_TRUE(Contains(list.out, "a\\x0AOK  forged.txt\n")) << list.out;
+    EXPECT_TRUE(Contains(list.out, "\\x1B[2J\\x07\\x0D\n")) << list.out;
+    EXPECT_EQ(2u, (size_t)std::count(list.out.begin(), list.out.end(), '\n'));
+
+    Outcome test = Pack("test " + Quote(input));
+    EXPECT_EQ(2, test.status);
+    EXPECT_TRUE(Contains(test.err, "member 1 (a\\x0AOK  forged.txt)")) << test.err;
+    EXPECT_EQ(std::string::npos, test.err.find('\x1b'));
+}
+
+TEST(PackCli, AFifoIsNoArchiveAndHoldsNothingUp)
+{
+    std::string fifo = FreshFolder("fifo") + "/archive.lzh";
+    ASSERT_EQ(0, mkfifo(fifo.c_str(), 0644));
+    for (const char* command : {"list ", "test ", "extract "}) {
+        Outcome outcome = Pack(command + Quote(fifo) + (command[0] == 'e' ? " -C " + Quote(FreshFolder("out")) : ""));
+        EXPECT_EQ(3, outcome.status) << command;
+        EXPECT_TRUE(Contains(outcome.err, "not a regular file")) << outcome.err;
+    }
 }
 
 } // namespace

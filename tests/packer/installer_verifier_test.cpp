@@ -11,95 +11,116 @@ namespace {
 
 const time_t kModified = 1700000000;
 
-// A finished installer with these members, packed as build packs them, and
-// what build would expect of it.
-class Verifier : public ::testing::Test {
+std::string Complaint(const std::function<void()>& check)
+{
+    try {
+        check();
+        return "";
+    } catch (const PackError& e) {
+        return e.what();
+    }
+}
+
+// One member packed as build packs it, and what build expects of it.
+class MemberCheck : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        contents_ = {BytesOf("short text"), TextBytes(300000, 1), RandomBytes(5000, 2), Bytes()};
-        names_ = {"readme.txt", "notes.txt", "data.bin", "empty.dat"};
+        original_ = TextBytes(300000, 1);
+        packed_ = PackMember(original_.data(), original_.size(), PackMethod::Lh5);
+        ASSERT_TRUE(packed_.compressed);
+        header_ = MemberHeader("notes.txt", original_.size(), kModified, packed_);
+    }
+
+    std::string Check(const Bytes& original, const std::string& name = "notes.txt",
+                      uint32_t dosDateTime = DosDateTime(kModified))
+    {
+        ExpectedMember expected{name, original.data(), original.size(), dosDateTime};
+        return Complaint([&] { VerifyPackedMember(2, expected, header_, packed_.stream); });
+    }
+
+    Bytes original_;
+    PackedMember packed_;
+    Bytes header_;
+};
+
+TEST_F(MemberCheck, AcceptsWhatWasPacked)
+{
+    EXPECT_EQ(Check(original_), "");
+}
+
+TEST_F(MemberCheck, RefusesOtherBytesLongerOrShorterOriginals)
+{
+    Bytes changed = original_;
+    changed[150000] ^= 1;
+    EXPECT_NE(Check(changed).find("member 2 decodes to other bytes"), std::string::npos);
+    Bytes longer = original_;
+    longer.push_back('!');
+    EXPECT_NE(Check(longer).find("member 2 decodes to other bytes"), std::string::npos);
+    Bytes shorter(original_.begin(), original_.end() - 1);
+    EXPECT_NE(Check(shorter).find("member 2 decodes to other bytes"), std::string::npos);
+}
+
+TEST_F(MemberCheck, RefusesAnotherNameTimeOrADamagedStream)
+{
+    EXPECT_NE(Check(original_, "other.txt").find("member 2 comes back under another name"), std::string::npos);
+    EXPECT_NE(Check(original_, "notes.txt", DosDateTime(kModified) + 1).find("another time stamp"),
+              std::string::npos);
+    packed_.stream[packed_.stream.size() / 2] ^= 0x40;
+    EXPECT_NE(Check(original_).find("self-check of the built installer failed"), std::string::npos);
+}
+
+// A finished installer in memory and the headers build wrote into it.
+class LayoutCheck : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        contents_ = {BytesOf("short text"), TextBytes(30000, 1), RandomBytes(5000, 2), Bytes()};
         InstallerImage image = StartInstallerImage(FakeStub(4096));
         ArchiveWriter writer(image.bytes);
         for (size_t i = 0; i < contents_.size(); ++i) {
             const Bytes& bytes = contents_[i];
-            writer.Add(names_[i], bytes.data(), bytes.size(), kModified,
-                       PackMember(bytes.data(), bytes.size(), PackMethod::Lh5));
-            expected_.push_back(ExpectedMember{names_[i], &contents_[i], DosDateTime(kModified)});
+            PackedMember packed = PackMember(bytes.data(), bytes.size(), PackMethod::Lh5);
+            std::string name = "member" + std::to_string(i);
+            writer.Add(name, bytes.data(), bytes.size(), kModified, packed);
+            headers_.push_back(MemberHeader(name, bytes.size(), kModified, packed));
         }
         writer.Finish();
-        FinishInstallerImage(image, "1.0", "", (int32_t)writer.MemberCount());
+        FinishInstallerImage(image, "1.0", "OK?", (int32_t)writer.MemberCount());
         image_ = image.bytes;
     }
 
-    // The verifier's complaint, or "" when it accepts.
-    std::string Complaint()
+    std::string Check()
     {
-        try {
-            VerifyInstaller(image_, expected_);
-            return "";
-        } catch (const PackError& e) {
-            return e.what();
-        }
+        return Complaint([&] { VerifyInstallerLayout(image_.data(), image_.size(), headers_); });
     }
 
     std::vector<Bytes> contents_;
-    std::vector<std::string> names_;
-    std::vector<ExpectedMember> expected_;
+    std::vector<Bytes> headers_;
     Bytes image_;
 };
 
-TEST_F(Verifier, AcceptsWhatWasPacked)
+TEST_F(LayoutCheck, AcceptsWhatWasWritten)
 {
-    EXPECT_EQ(Complaint(), "");
+    EXPECT_EQ(Check(), "");
 }
 
-TEST_F(Verifier, RefusesOtherBytesLongerOrShorterOriginals)
+TEST_F(LayoutCheck, RefusesAnotherHeaderCountOrEnd)
 {
-    Bytes changed = contents_[1];
-    changed[150000] ^= 1;
-    expected_[1].bytes = &changed;
-    EXPECT_NE(Complaint().find("member 2 decodes to other bytes"), std::string::npos);
-
-    Bytes longer = contents_[0];
-    longer.push_back('!');
-    expected_[1].bytes = &contents_[1];
-    expected_[0].bytes = &longer;
-    EXPECT_NE(Complaint().find("member 1 decodes to other bytes"), std::string::npos);
-
-    Bytes shorter(contents_[2].begin(), contents_[2].end() - 1);
-    expected_[0].bytes = &contents_[0];
-    expected_[2].bytes = &shorter;
-    EXPECT_NE(Complaint().find("member 3 decodes to other bytes"), std::string::npos);
-
-    Bytes notEmpty = BytesOf("x");
-    expected_[2].bytes = &contents_[2];
-    expected_[3].bytes = &notEmpty;
-    EXPECT_NE(Complaint().find("member 4 decodes to other bytes"), std::string::npos);
+    headers_[2][kLevel1HeaderBytes] ^= 1;
+    EXPECT_NE(Check().find("member 3 has another header"), std::string::npos);
+    headers_.pop_back();
+    EXPECT_NE(Check().find("the header counts 4 members"), std::string::npos);
 }
 
-TEST_F(Verifier, RefusesAnotherNameTimeOrCount)
-{
-    expected_[2].name = "other.bin";
-    EXPECT_NE(Complaint().find("member 3 comes back under another name"), std::string::npos);
-    expected_[2].name = names_[2];
-
-    expected_[1].dosDateTime += 1;
-    EXPECT_NE(Complaint().find("member 2 comes back with another time stamp"), std::string::npos);
-    expected_[1].dosDateTime -= 1;
-
-    expected_.pop_back();
-    EXPECT_NE(Complaint().find("the header counts 4 members"), std::string::npos);
-}
-
-TEST_F(Verifier, RefusesADamagedArchiveAndAMissingContainer)
+TEST_F(LayoutCheck, RefusesADamagedArchiveAndAMissingContainer)
 {
     Bytes image = image_;
-    image_[image_.size() - 1000] ^= 0x40; // inside the random member's stored bytes
-    EXPECT_NE(Complaint().find("self-check of the built installer failed"), std::string::npos);
+    image_[4096 + 24 + 32] ^= 0x01; // the first member's header
+    EXPECT_NE(Check().find("member 1 has another header"), std::string::npos);
 
     image_ = Bytes(image.begin(), image.begin() + 4096);
-    EXPECT_NE(Complaint().find("the container scan gives code"), std::string::npos);
+    EXPECT_NE(Check().find("the container scan gives code"), std::string::npos);
 }
 
 } // namespace

@@ -97,20 +97,44 @@ TEST(CollectMembers, RefusesNamesThatWindowsTakesForOne)
     WriteBytes(temp / "b/SETUP.INI", Bytes{2});
     EXPECT_EQ(ErrorCode([&] { CollectMembers({temp / "a", temp / "b"}); }), EXIT_DATA_ERROR);
     EXPECT_EQ(ErrorCode([&] { CollectMembers({temp / "a/Setup.ini", temp / "a/Setup.ini"}); }), EXIT_DATA_ERROR);
+
+    // Full-width, Greek and Cyrillic letters and Roman numerals have case too.
+    const char* const twins[][2] = {{"ａ.txt", "Ａ.txt"}, {"α.txt", "Α.txt"}, {"ж.txt", "Ж.txt"}, {"ⅰ.txt", "Ⅰ.txt"}};
+    for (const auto& twin : twins) {
+        WriteBytes(temp / twin[0], Bytes{1});
+        WriteBytes(temp / twin[1], Bytes{2});
+        EXPECT_EQ(ErrorCode([&] { CollectMembers({temp / twin[0], temp / twin[1]}); }), EXIT_DATA_ERROR) << twin[0];
+    }
+    EXPECT_EQ(WindowsNameKey("ｱｲ表ソ.TXT"), WindowsNameKey("ｱｲ表ソ.txt")) << "kana and kanji have no case";
+    EXPECT_NE(WindowsNameKey("ｱ.txt"), WindowsNameKey("ア.txt"));
 }
 
-TEST(ReadWholeFile, ReadsBytesAndModificationTime)
+TEST(ReadInputFile, ReadsBytesAndModificationTime)
 {
     TempDir temp;
     Bytes data = RandomBytes(100000, 3);
     WriteBytes(temp / "f", data);
     struct stat status;
     ASSERT_EQ(stat((temp / "f").c_str(), &status), 0);
-    FileContents contents = ReadWholeFile(temp / "f");
+    FileContents contents = ReadInputFile(temp / "f", 100000, 100000);
     EXPECT_TRUE(contents.bytes == data);
     EXPECT_EQ(contents.modified, status.st_mtime);
-    EXPECT_EQ(ErrorCode([&] { ReadWholeFile(temp / "none"); }), EXIT_FILE_ERROR);
-    EXPECT_EQ(ErrorCode([&] { ReadWholeFile(temp.Path()); }), EXIT_FILE_ERROR) << "a folder cannot be read";
+}
+
+// Nothing that is not a steady regular file of the size expected is read: a
+// FIFO would block, a file that grows would be read without end.
+TEST(ReadInputFile, RefusesWhatIsNoSteadyRegularFileOfItsSize)
+{
+    TempDir temp;
+    WriteBytes(temp / "f", Bytes(1000, 7));
+    ASSERT_EQ(mkfifo((temp / "fifo").c_str(), 0644), 0);
+    EXPECT_EQ(ErrorCode([&] { ReadInputFile(temp / "none", 1000); }), EXIT_FILE_ERROR);
+    EXPECT_EQ(ErrorCode([&] { ReadInputFile(temp.Path(), 1000); }), EXIT_FILE_ERROR) << "a folder";
+    EXPECT_EQ(ErrorCode([&] { ReadInputFile(temp / "fifo", 1000); }), EXIT_FILE_ERROR);
+    EXPECT_EQ(ErrorCode([&] { ReadInputFile(temp / "f", 999); }), EXIT_FILE_ERROR) << "above the limit";
+    EXPECT_EQ(ErrorCode([&] { ReadInputFile(temp / "f", 1000, 900); }), EXIT_FILE_ERROR) << "changed since listed";
+    // Its size says 0, yet it gives bytes: a file that grows while it is read.
+    EXPECT_EQ(ErrorCode([&] { ReadInputFile("/proc/self/status", 1000); }), EXIT_FILE_ERROR);
 }
 
 } // namespace
