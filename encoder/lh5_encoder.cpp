@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "encoder/bit_writer.h"
-#include "encoder/block_splitter.h"
 #include "encoder/lh5_block_writer.h"
+#include "encoder/token_sink.h"
 
 namespace {
 
@@ -142,53 +141,6 @@ private:
     std::vector<uint32_t> head4_;
     std::vector<uint32_t> head3_;
     uint16_t prev_[kLh5WindowSize];
-};
-
-// Collects tokens as long as one block may be, then writes them in the blocks
-// that the splitter chooses.
-class TokenSink {
-public:
-    TokenSink(std::vector<uint8_t>& packed, size_t sizeLimit, const Lh5Progress& progress)
-        : bits_(packed), sizeLimit_(sizeLimit), progress_(progress)
-    {
-        tokens_.reserve(kLh5MaxBlockTokens);
-    }
-
-    // False once the stream has reached the size limit.
-    bool Add(Lh5Token token, size_t inputDone)
-    {
-        tokens_.push_back(token);
-        if (tokens_.size() < kLh5MaxBlockTokens)
-            return true;
-        return WriteBlocks(inputDone);
-    }
-
-    bool Finish(size_t inputDone)
-    {
-        if (!tokens_.empty() && !WriteBlocks(inputDone))
-            return false;
-        bits_.Flush();
-        return bits_.ByteCount() < sizeLimit_;
-    }
-
-private:
-    bool WriteBlocks(size_t inputDone)
-    {
-        const Lh5Token* next = tokens_.data();
-        for (size_t length : SplitIntoBlocks(tokens_.data(), tokens_.size())) {
-            WriteLh5Block(next, length, bits_);
-            next += length;
-        }
-        tokens_.clear();
-        if (progress_)
-            progress_(inputDone);
-        return bits_.ByteCount() < sizeLimit_;
-    }
-
-    BitWriter bits_;
-    size_t sizeLimit_;
-    const Lh5Progress& progress_;
-    std::vector<Lh5Token> tokens_;
 };
 
 } // namespace
