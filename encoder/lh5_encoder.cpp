@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "encoder/lh5_block_writer.h"
+#include "encoder/optimal_parse.h"
 #include "encoder/token_sink.h"
 
 namespace {
@@ -146,8 +147,10 @@ private:
 } // namespace
 
 bool EncodeLh5(const uint8_t* data, size_t size, size_t sizeLimit, std::vector<uint8_t>* packed,
-               const Lh5Progress& progress)
+               const Lh5Progress& progress, Lh5Parse parse)
 {
+    if (parse == Lh5Parse::Optimal)
+        return EncodeLh5Optimal(data, size, sizeLimit, packed, progress);
     packed->clear();
     if (size > kLh5MaxInput)
         return false;
