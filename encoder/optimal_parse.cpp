@@ -39,6 +39,8 @@ int PositionSymbol(uint32_t distance)
     return distance == 1 ? 0 : 32 - __builtin_clz(distance - 1);
 }
 
+// A symbol that the block did not use would take code space from the others
+// and a longer table: priced a little above the block's longest code.
 uint16_t UnusedPrice(const uint8_t* lengths, size_t count)
 {
     uint8_t longest = *std::max_element(lengths, lengths + count);
@@ -73,8 +75,9 @@ public:
 private:
     void FindMatches()
     {
-        firstMatch_.assign(size_ + 1, 0);
+        firstMatch_.resize(size_ + 1);
         matches_.clear();
+        matches_.reserve(size_ * 2);
         uint32_t coveredUntil = 0;
         for (uint32_t i = 0; i < size_; ++i) {
             firstMatch_[i] = (uint32_t)matches_.size();
