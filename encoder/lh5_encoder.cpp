@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "encoder/bit_writer.h"
-#include "encoder/block_splitter.h"
 #include "encoder/lh5_block_writer.h"
+#include "encoder/optimal_parse.h"
+#include "encoder/token_sink.h"
 
 namespace {
 
@@ -144,58 +144,13 @@ private:
     uint16_t prev_[kLh5WindowSize];
 };
 
-// Collects tokens as long as one block may be, then writes them in the blocks
-// that the splitter chooses.
-class TokenSink {
-public:
-    TokenSink(std::vector<uint8_t>& packed, size_t sizeLimit, const Lh5Progress& progress)
-        : bits_(packed), sizeLimit_(sizeLimit), progress_(progress)
-    {
-        tokens_.reserve(kLh5MaxBlockTokens);
-    }
-
-    // False once the stream has reached the size limit.
-    bool Add(Lh5Token token, size_t inputDone)
-    {
-        tokens_.push_back(token);
-        if (tokens_.size() < kLh5MaxBlockTokens)
-            return true;
-        return WriteBlocks(inputDone);
-    }
-
-    bool Finish(size_t inputDone)
-    {
-        if (!tokens_.empty() && !WriteBlocks(inputDone))
-            return false;
-        bits_.Flush();
-        return bits_.ByteCount() < sizeLimit_;
-    }
-
-private:
-    bool WriteBlocks(size_t inputDone)
-    {
-        const Lh5Token* next = tokens_.data();
-        for (size_t length : SplitIntoBlocks(tokens_.data(), tokens_.size())) {
-            WriteLh5Block(next, length, bits_);
-            next += length;
-        }
-        tokens_.clear();
-        if (progress_)
-            progress_(inputDone);
-        return bits_.ByteCount() < sizeLimit_;
-    }
-
-    BitWriter bits_;
-    size_t sizeLimit_;
-    const Lh5Progress& progress_;
-    std::vector<Lh5Token> tokens_;
-};
-
 } // namespace
 
 bool EncodeLh5(const uint8_t* data, size_t size, size_t sizeLimit, std::vector<uint8_t>* packed,
-               const Lh5Progress& progress)
+               const Lh5Progress& progress, Lh5Parse parse)
 {
+    if (parse == Lh5Parse::Optimal)
+        return EncodeLh5Optimal(data, size, sizeLimit, packed, progress);
     packed->clear();
     if (size > kLh5MaxInput)
         return false;

@@ -77,8 +77,9 @@ PackedMember PackMember(const uint8_t* data, size_t size, PackMethod method, con
 {
     PackedMember packed;
     packed.crc = Crc16(data, size);
-    packed.compressed = method == PackMethod::Lh5 && size <= kLh5MaxInput &&
-                        EncodeLh5(data, size, size, &packed.stream, progress);
+    const Lh5Parse parse = method == PackMethod::Lh5Best ? Lh5Parse::Optimal : Lh5Parse::Lazy;
+    packed.compressed = method != PackMethod::Lh0 && size <= kLh5MaxInput &&
+                        EncodeLh5(data, size, size, &packed.stream, progress, parse);
     if (!packed.compressed)
         packed.stream = std::vector<uint8_t>();
     return packed;

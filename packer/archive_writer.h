@@ -11,7 +11,8 @@
 
 #include "encoder/lh5_encoder.h"
 
-enum class PackMethod { Lh5, Lh0 };
+// Lh5Best makes -lh5- members too, by the encoder's slow optimal parse.
+enum class PackMethod { Lh5, Lh5Best, Lh0 };
 
 // Longest member name in bytes: the installer holds a member header in 104
 // bytes, and a level-1 header takes 27 bytes besides the name.

@@ -1,5 +1,6 @@
-// The encoder's streams decoded by the extraction engine: the generated corpus,
-// the edges of the window and of the reference lengths, and random inputs.
+// The encoder's streams, from both parses, decoded by the extraction engine:
+// the generated corpus, the edges of the window, of the reference lengths and
+// of the blocks, and random inputs.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -7,18 +8,24 @@
 #include "pack_test_support.h"
 #include "encoder/lh5_encoder.h"
 
+// Names the parse in the test list.
+void PrintTo(Lh5Parse parse, std::ostream* out)
+{
+    *out << (parse == Lh5Parse::Lazy ? "lazy" : "optimal");
+}
+
 namespace {
 
-Bytes Encode(const Bytes& data)
+Bytes Encode(const Bytes& data, Lh5Parse parse)
 {
     Bytes stream;
-    EXPECT_TRUE(EncodeLh5(data.data(), data.size(), SIZE_MAX, &stream));
+    EXPECT_TRUE(EncodeLh5(data.data(), data.size(), SIZE_MAX, &stream, nullptr, parse));
     return stream;
 }
 
-::testing::AssertionResult RoundTrips(const Bytes& data)
+::testing::AssertionResult RoundTrips(const Bytes& data, Lh5Parse parse)
 {
-    Bytes stream = Encode(data);
+    Bytes stream = Encode(data, parse);
     Bytes decoded;
     if (!DecodeStream(stream, data, &decoded))
         return ::testing::AssertionFailure() << "the engine refused the stream of " << data.size() << " bytes";
@@ -28,13 +35,24 @@ Bytes Encode(const Bytes& data)
     return ::testing::AssertionSuccess();
 }
 
-TEST(Lh5Encoder, GeneratedCorpusRoundTripsThroughTheEngine)
+class Lh5Encoder : public ::testing::TestWithParam<Lh5Parse> {
+protected:
+    Bytes Encode(const Bytes& data) const { return ::Encode(data, GetParam()); }
+    ::testing::AssertionResult RoundTrips(const Bytes& data) const { return ::RoundTrips(data, GetParam()); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Parses, Lh5Encoder, ::testing::Values(Lh5Parse::Lazy, Lh5Parse::Optimal),
+                         [](const ::testing::TestParamInfo<Lh5Parse>& info) {
+                             return info.param == Lh5Parse::Lazy ? "Lazy" : "Optimal";
+                         });
+
+TEST_P(Lh5Encoder, GeneratedCorpusRoundTripsThroughTheEngine)
 {
     for (const CorpusItem& item : GeneratedCorpus())
         EXPECT_TRUE(RoundTrips(item.bytes)) << item.name;
 }
 
-TEST(Lh5Encoder, CompressibleInputsShrink)
+TEST_P(Lh5Encoder, CompressibleInputsShrink)
 {
     Bytes text = TextBytes(1 << 20, 2);
     EXPECT_LT(Encode(text).size(), text.size() * 45 / 100);
@@ -43,7 +61,7 @@ TEST(Lh5Encoder, CompressibleInputsShrink)
     EXPECT_LT(Encode(zeros).size(), 2000u);
 }
 
-TEST(Lh5Encoder, RepeatsAtTheEdgeOfTheWindow)
+TEST_P(Lh5Encoder, RepeatsAtTheEdgeOfTheWindow)
 {
     // A random chunk repeated exactly 8,192 bytes later can be referenced;
     // one repeated 8,193 bytes later cannot and must come out as literals.
@@ -62,7 +80,7 @@ TEST(Lh5Encoder, RepeatsAtTheEdgeOfTheWindow)
     EXPECT_TRUE(RoundTrips(near));
 }
 
-TEST(Lh5Encoder, ReferenceLengthsAroundTheLimit)
+TEST_P(Lh5Encoder, ReferenceLengthsAroundTheLimit)
 {
     for (size_t run : {1u, 2u, 3u, 4u, 255u, 256u, 257u, 258u, 259u, 512u, 513u, 100000u}) {
         Bytes data = {9, 8};
@@ -72,39 +90,51 @@ TEST(Lh5Encoder, ReferenceLengthsAroundTheLimit)
     }
 }
 
-TEST(Lh5Encoder, InputsAroundBlockAndWindowSizes)
+TEST_P(Lh5Encoder, InputsAroundBlockAndWindowSizes)
 {
-    for (size_t size : {2u, 3u, 4u, 5u, 8191u, 8192u, 8193u, 65535u, 65536u, 65537u, 262143u, 262145u}) {
+    // 1 MiB: the stretch that the optimal parse weighs at once.
+    for (size_t size : {2u, 3u, 4u, 5u, 8191u, 8192u, 8193u, 65535u, 65536u, 65537u, 262143u, 262145u, 1048575u,
+                        1048577u}) {
         EXPECT_TRUE(RoundTrips(TextBytes(size, (uint32_t)size))) << size;
         EXPECT_TRUE(RoundTrips(RandomBytes(size, (uint32_t)size))) << size;
     }
 }
 
-TEST(Lh5Encoder, GivesUpOnceTheStreamReachesTheLimit)
+TEST_P(Lh5Encoder, GivesUpOnceTheStreamReachesTheLimit)
 {
     Bytes random = RandomBytes(200000, 8);
     Bytes stream;
-    EXPECT_FALSE(EncodeLh5(random.data(), random.size(), random.size(), &stream));
+    EXPECT_FALSE(EncodeLh5(random.data(), random.size(), random.size(), &stream, nullptr, GetParam()));
 
     Bytes text = TextBytes(100000, 8);
     Bytes full = Encode(text);
-    EXPECT_TRUE(EncodeLh5(text.data(), text.size(), full.size() + 1, &stream));
+    EXPECT_TRUE(EncodeLh5(text.data(), text.size(), full.size() + 1, &stream, nullptr, GetParam()));
     EXPECT_EQ(stream, full);
-    EXPECT_FALSE(EncodeLh5(text.data(), text.size(), full.size(), &stream));
+    EXPECT_FALSE(EncodeLh5(text.data(), text.size(), full.size(), &stream, nullptr, GetParam()));
 
-    EXPECT_FALSE(EncodeLh5(nullptr, 0, 0, &stream)) << "an empty input never shrinks";
+    EXPECT_FALSE(EncodeLh5(nullptr, 0, 0, &stream, nullptr, GetParam())) << "an empty input never shrinks";
 }
 
-TEST(Lh5Encoder, ReportsProgressUpToTheWholeInput)
+TEST_P(Lh5Encoder, ReportsProgressUpToTheWholeInput)
 {
     Bytes text = TextBytes(1 << 20, 4);
     std::vector<size_t> reports;
     Bytes stream;
-    EXPECT_TRUE(EncodeLh5(text.data(), text.size(), SIZE_MAX, &stream, [&](size_t done) { reports.push_back(done); }));
+    EXPECT_TRUE(EncodeLh5(text.data(), text.size(), SIZE_MAX, &stream, [&](size_t done) { reports.push_back(done); },
+                          GetParam()));
     ASSERT_FALSE(reports.empty());
     EXPECT_EQ(reports.back(), text.size());
     for (size_t i = 1; i < reports.size(); ++i)
         EXPECT_LE(reports[i - 1], reports[i]);
+}
+
+TEST(Lh5OptimalParse, IsSmallerThanTheLazyParse)
+{
+    for (const Bytes& data : {TextBytes(1 << 20, 2), BinaryBytes(1 << 20, 3)}) {
+        size_t lazy = Encode(data, Lh5Parse::Lazy).size();
+        size_t optimal = Encode(data, Lh5Parse::Optimal).size();
+        EXPECT_LT(optimal, lazy * 98 / 100) << "lazy " << lazy << ", optimal " << optimal;
+    }
 }
 
 // Random inputs mixing noise, runs and repeats from near and far.
@@ -137,7 +167,7 @@ Bytes MixedInput(std::mt19937& random)
     return data;
 }
 
-TEST(Lh5EncoderProperty, RandomInputsAlwaysRoundTrip)
+TEST_P(Lh5Encoder, RandomInputsAlwaysRoundTrip)
 {
     std::mt19937 random(20261207);
     for (int round = 0; round < 150; ++round) {

@@ -11,6 +11,12 @@
 #include "packer/archive_writer.h"
 #include "packer/pack_error.h"
 
+// Names the method in the test list.
+void PrintTo(PackMethod method, std::ostream* out)
+{
+    *out << (method == PackMethod::Lh5 ? "lh5" : method == PackMethod::Lh5Best ? "lh5 best" : "lh0");
+}
+
 namespace {
 
 // Sets the time zone for this process and the tools it starts.
@@ -190,7 +196,7 @@ struct CorpusArchive {
     Bytes archive;
 };
 
-CorpusArchive MakeCorpusArchive()
+CorpusArchive MakeCorpusArchive(PackMethod method = PackMethod::Lh5)
 {
     CorpusArchive c;
     c.items = GeneratedCorpus();
@@ -198,7 +204,7 @@ CorpusArchive MakeCorpusArchive()
     time_t t = UtcTime(2024, 7, 15, 12, 30, 44);
     for (const CorpusItem& item : c.items) {
         c.times.push_back(t);
-        AddMember(writer, item.name, item.bytes, t, PackMethod::Lh5);
+        AddMember(writer, item.name, item.bytes, t, method);
         t += 86400 + 3601;
     }
     writer.Finish();
@@ -228,10 +234,17 @@ const Peer kPeers[] = {
     {"jlha", [](const std::string& a, const std::string& f) { return std::vector<std::string>{"jlha", "xqw=" + f, a}; }},
 };
 
-TEST(ArchiveRoundTrip, PeerToolsExtractEveryMemberByteForByteWithItsTime)
+class PeerRoundTrip : public ::testing::TestWithParam<PackMethod> {};
+
+INSTANTIATE_TEST_SUITE_P(Methods, PeerRoundTrip, ::testing::Values(PackMethod::Lh5, PackMethod::Lh5Best),
+                         [](const ::testing::TestParamInfo<PackMethod>& info) {
+                             return info.param == PackMethod::Lh5 ? "Lh5" : "Lh5Best";
+                         });
+
+TEST_P(PeerRoundTrip, PeerToolsExtractEveryMemberByteForByteWithItsTime)
 {
     TimeZone tokyo("Asia/Tokyo");
-    CorpusArchive c = MakeCorpusArchive();
+    CorpusArchive c = MakeCorpusArchive(GetParam());
     TempDir temp;
     std::string archive = temp / "corpus.lzh";
     WriteBytes(archive, c.archive);

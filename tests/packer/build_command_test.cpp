@@ -100,6 +100,22 @@ TEST_F(Build, StoresEveryMemberWithMethodLh0)
     EXPECT_EQ(RunProgram({MorluPack(), "test", Out()}).exitCode, 0);
 }
 
+TEST_F(Build, BestMakesASmallerInstallerThatStillTestsClean)
+{
+    auto archiveSize = [](const RunResult& run) {
+        size_t at = run.out.find("archive of ");
+        return at == std::string::npos ? 0 : std::stoul(run.out.substr(at + 11));
+    };
+    RunResult usual = PackDefault();
+    ASSERT_EQ(usual.exitCode, 0) << usual.err;
+    RunResult best = PackDefault({"--best"});
+    ASSERT_EQ(best.exitCode, 0) << best.err;
+    EXPECT_LT(archiveSize(best), archiveSize(usual)) << usual.out << best.out;
+    RunResult test = RunProgram({MorluPack(), "test", Out()});
+    EXPECT_EQ(test.exitCode, 0) << test.err;
+    EXPECT_NE(test.out.find("5 members OK"), std::string::npos) << test.out;
+}
+
 TEST_F(Build, CarriesTheConfirmationMessageInCodePage932)
 {
     WriteBytes(Path("message.txt"), BytesOf("\xEF\xBB\xBFインストールしますか?\nﾊﾞｰｼﾞｮﾝ 1.10"));
@@ -292,6 +308,7 @@ TEST_F(BuildRefuses, BadCommandLines)
         {"--stub", "STUB", "--version", "1"},                   // no output
         {"--stub", "STUB", "--version", "1", "-o", "OUT", "--method", "lh7"},
         {"--stub", "STUB", "--version", "1", "-o", "OUT", "--fast"},
+        {"--stub", "STUB", "--version", "1", "-o", "OUT", "--best", "--method", "lh0"},
         {"--stub", "STUB", "--version", "1", "-o"},
         {"--stub", "STUB", "--version", "1", "-o", "OUT", "--message", ""},
         {"--stub=", "--version", "1", "-o", "OUT"},
@@ -316,7 +333,7 @@ TEST(BuildHelp, ListsTheCommandAndItsOptions)
     EXPECT_NE(help.out.find("morlu-pack build --stub STUB.exe"), std::string::npos) << help.out;
     RunResult own = RunProgram({MorluPack(), "build", "--help"});
     EXPECT_EQ(own.exitCode, 0);
-    for (const char* option : {"--stub", "--version", "--message", "--method", "--quiet", "-o"})
+    for (const char* option : {"--stub", "--version", "--message", "--method", "--best", "--quiet", "-o"})
         EXPECT_NE(own.out.find(option), std::string::npos) << option;
 }
 
