@@ -236,6 +236,30 @@ TEST_F(Handoff, FileErrorTellsTheWorkFolderThenTheCount)
     EXPECT_FALSE(Exists(installFolder_)) << "not started";
 }
 
+// Members named for devices, and one that claims 4 GiB of output from no
+// data at all: each is damage, told at once, and nothing is started.
+TEST_F(Handoff, HostileMembersAreDamageToldAtOnce)
+{
+    MemberSpec endless = Lh5Member("endless.bin", Bytes());
+    endless.data.clear();
+    endless.originalSize = 0xFFFFFFFF;
+    for (const char* name : {"NUL", "AUX.txt", "COM1", "endless.bin"}) {
+        SCOPED_TRACE(name);
+        demo_ = LoadDemoInstaller();
+        if (std::string(name) == "endless.bin") {
+            demo_.members.insert(demo_.members.begin(), MemberBytes(endless));
+            ++demo_.memberCount;
+        } else {
+            AddStoredMember(&demo_, name, BytesOf("to a device?"));
+        }
+        Start(std::string("handoff-hostile-") + name);
+        ExpectWarning(kDataError);
+        ExpectWarning(kCountError);
+        ExpectCleanEnd();
+        EXPECT_FALSE(Exists(installFolder_)) << "not started";
+    }
+}
+
 TEST_F(Handoff, MemberCountOneOffStopsBeforeTheInnerInstaller)
 {
     demo_.memberCount += 1;
