@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <limits>
 
 #include "extract/crc16_fold.h"
 #include "packer/pack_error.h"
@@ -61,16 +62,21 @@ uint32_t DosDateTime(time_t t)
 {
     const uint32_t earliest = (0u << 25 | 1u << 21 | 1u << 16);                   // 1980-01-01 00:00:00
     const uint32_t latest = (127u << 25 | 12u << 21 | 31u << 16 | 23u << 11 | 59u << 5 | 29u); // 2107-12-31 23:59:58
-    struct tm local;
-    if (localtime_r(&t, &local) == nullptr)
+    // Japan has kept UTC+9 without summer time since 1951.
+    const time_t japan = 9 * 3600;
+    if (t > std::numeric_limits<time_t>::max() - japan)
+        return latest;
+    time_t local = t + japan;
+    struct tm fields;
+    if (gmtime_r(&local, &fields) == nullptr)
         return t < 0 ? earliest : latest;
-    int year = local.tm_year + 1900;
+    int year = fields.tm_year + 1900;
     if (year < 1980)
         return earliest;
     if (year > 2107)
         return latest;
-    return (uint32_t)(year - 1980) << 25 | (uint32_t)(local.tm_mon + 1) << 21 | (uint32_t)local.tm_mday << 16 |
-           (uint32_t)local.tm_hour << 11 | (uint32_t)local.tm_min << 5 | (uint32_t)(local.tm_sec / 2);
+    return (uint32_t)(year - 1980) << 25 | (uint32_t)(fields.tm_mon + 1) << 21 | (uint32_t)fields.tm_mday << 16 |
+           (uint32_t)fields.tm_hour << 11 | (uint32_t)fields.tm_min << 5 | (uint32_t)(fields.tm_sec / 2);
 }
 
 PackedMember PackMember(const uint8_t* data, size_t size, PackMethod method, const Lh5Progress& progress)

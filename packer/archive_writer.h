@@ -1,6 +1,6 @@
 // Builds the LHA archive that the installer carries: level-1 member headers
-// without extended headers, OS 'M', attribute 0x20, local MS-DOS time stamps,
-// CRC-16, and the end mark 0.
+// without extended headers, OS 'M', attribute 0x20, MS-DOS time stamps in
+// Japan Standard Time, CRC-16, and the end mark 0.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -71,6 +71,9 @@ private:
 // CRC-16/ARC as LHA uses it: reflected polynomial 0xA001, initial value 0.
 uint16_t Crc16(const uint8_t* data, size_t size);
 
-// Local time in MS-DOS form, date in the high 16 bits and time in the low;
-// clamped to the years 1980 to 2107 that the form can hold.
+// The time in MS-DOS form as a clock in Japan shows it (UTC+9), whatever the
+// build machine's time zone: the installer stamps each file with the member's
+// time taken as the user's local time, and its users are in Japan. Date in
+// the high 16 bits and time in the low; clamped to the years 1980 to 2107
+// that the form can hold.
 uint32_t DosDateTime(time_t t);

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "container/payload_container.h"
+#include "packer/command.h"
 #include "packer/exit_codes.h"
 
 int Complain(int code, const char* format, ...)
@@ -34,9 +35,32 @@ int UsageError(const char* command, const char* arguments, const char* format, .
     fflush(stdout);
     fputs("morlu-pack: ", stderr);
     vfprintf(stderr, format, list);
-    fprintf(stderr, "\nUsage: morlu-pack %s %s (see morlu-pack --help)\n", command, arguments);
+    fprintf(stderr, "\nUsage: morlu-pack %s %s (see morlu-pack %s --help)\n", command, arguments, command);
     va_end(list);
     return EXIT_USAGE;
+}
+
+int ShowCommandHelp(const Command& command)
+{
+    printf("Usage: morlu-pack %s %s\n%s\n\n%s", command.name, command.arguments, command.summary, command.details);
+    return EXIT_OK;
+}
+
+int ParseOperands(const Command& command, int argc, char** argv, std::vector<const char*>* operands)
+{
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (optionsEnded || arg[0] != '-' || arg[1] == '\0')
+            operands->push_back(arg);
+        else if (strcmp(arg, "--") == 0)
+            optionsEnded = true;
+        else if (strcmp(arg, "-h") == 0 || strcmp(arg, "--help") == 0)
+            return ShowCommandHelp(command);
+        else
+            return UsageError(command.name, command.arguments, "%s: unknown option '%s'", command.name, arg);
+    }
+    return kKeepGoing;
 }
 
 // Control characters, C1 ones included, would act on the terminal: a name

@@ -3,6 +3,7 @@
 #include <stdint.h>
 
 #include <string>
+#include <vector>
 
 #include "extract/extract.h"
 
@@ -12,6 +13,17 @@ int Complain(int code, const char* format, ...) __attribute__((format(printf, 2,
 // A usage error of one command: the message and the command's usage line.
 int UsageError(const char* command, const char* arguments, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
+
+struct Command;
+
+// Prints `morlu-pack NAME --help` to standard output; returns EXIT_OK.
+int ShowCommandHelp(const Command& command);
+
+// Splits the arguments of a command that takes only operands and -h/--help:
+// "--" ends the options, and one dash alone is an operand. Returns
+// kKeepGoing, or the exit code once it has shown the help or a usage error.
+const int kKeepGoing = -1;
+int ParseOperands(const Command& command, int argc, char** argv, std::vector<const char*>* operands);
 
 // Code page 932 bytes as UTF-8 for the terminal: bytes that do not convert
 // and control characters are shown as \xNN, C1 controls as \uNNNN.

@@ -8,6 +8,7 @@ struct Command {
     const char* summary;   // one line for --help
     // argv[0] is the command's name; the result is the exit code.
     int (*run)(int argc, char** argv);
+    const char* details;   // the rest of `morlu-pack NAME --help`
 };
 
 extern const Command listCommand;

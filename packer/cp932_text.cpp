@@ -2,6 +2,10 @@
 
 #include <errno.h>
 #include <iconv.h>
+#include <stdio.h>
+#include <strings.h>
+
+#include <algorithm>
 
 #include "packer/pack_error.h"
 
@@ -9,43 +13,214 @@ namespace {
 
 class Converter {
 public:
-    Converter() : cd_(iconv_open("CP932", "UTF-8")) {}
-    ~Converter()
+    Converter(const char* to, const char* from) : cd_(iconv_open(to, from))
     {
-        if (cd_ != (iconv_t)-1)
-            iconv_close(cd_);
+        if (cd_ == (iconv_t)-1)
+            throw PackError(std::string("this system's iconv cannot convert ") + from + " to " + to);
     }
+    ~Converter() { iconv_close(cd_); }
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
-    iconv_t Handle() const { return cd_; }
+
+    // Converts all of in; returns the offset of the first byte that does not
+    // convert, or npos.
+    size_t Convert(const std::string& in, std::string* out)
+    {
+        // Neither direction takes more than four bytes for one.
+        out->assign(in.size() * 4 + 4, '\0');
+        char* from = const_cast<char*>(in.data());
+        size_t fromLeft = in.size();
+        char* to = &(*out)[0];
+        size_t toLeft = out->size();
+        while (fromLeft > 0) {
+            if (iconv(cd_, &from, &fromLeft, &to, &toLeft) == (size_t)-1)
+                return in.size() - fromLeft;
+        }
+        out->resize(out->size() - toLeft);
+        return std::string::npos;
+    }
 
 private:
     iconv_t cd_;
 };
 
+// Decodes the UTF-8 character at text[*at], moving *at past it; false (and
+// *at unmoved) for a byte that starts no valid character.
+bool NextUtf8(const std::string& text, size_t* at, char32_t* c)
+{
+    unsigned char lead = (unsigned char)text[*at];
+    if (lead < 0x80) {
+        *c = lead;
+        ++*at;
+        return true;
+    }
+    size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3 : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+    if (length == 0 || *at + length > text.size())
+        return false;
+    char32_t value = lead & (0x7F >> length);
+    for (size_t k = 1; k < length; ++k) {
+        unsigned char next = (unsigned char)text[*at + k];
+        if ((next & 0xC0) != 0x80)
+            return false;
+        value = value << 6 | (next & 0x3F);
+    }
+    static const char32_t kSmallest[5] = {0, 0, 0x80, 0x800, 0x10000};
+    if (value < kSmallest[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+        return false;
+    *c = value;
+    *at += length;
+    return true;
+}
+
+// Offset of the first byte that is no valid UTF-8, or npos.
+size_t FirstNonUtf8(const std::string& text)
+{
+    char32_t c;
+    for (size_t at = 0; at < text.size();) {
+        if (!NextUtf8(text, &at, &c))
+            return at;
+    }
+    return std::string::npos;
+}
+
+// "line 3: " for an offset in text of several lines, "" in a one-line text.
+std::string LineOf(const std::string& text, size_t at)
+{
+    if (text.find('\n') == std::string::npos)
+        return "";
+    return "line " + std::to_string(1 + std::count(text.begin(), text.begin() + (ptrdiff_t)at, '\n')) + ": ";
+}
+
+std::string Bytes(const std::string& text, size_t at, size_t count)
+{
+    std::string shown;
+    for (size_t k = at; k < std::min(text.size(), at + count); ++k) {
+        char hex[8];
+        snprintf(hex, sizeof hex, "%s0x%02X", k == at ? "" : " ", (unsigned char)text[k]);
+        shown += hex;
+    }
+    return shown;
+}
+
+PackError NotUtf8(const std::string& text, size_t at, const std::string& what)
+{
+    return PackError(what + ": " + LineOf(text, at) + "byte " + Bytes(text, at, 1) + " is not UTF-8");
+}
+
+size_t FirstNonCp932(const std::string& bytes)
+{
+    Converter toUtf8("UTF-8", "CP932");
+    std::string ignored;
+    return toUtf8.Convert(bytes, &ignored);
+}
+
+std::string CrLfLines(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'))
+            out += '\r';
+        out += text[i];
+    }
+    return out;
+}
+
 } // namespace
 
 std::string Cp932FromUtf8(const std::string& utf8, const std::string& what)
 {
-    Converter converter;
-    if (converter.Handle() == (iconv_t)-1)
-        throw PackError("this system's iconv cannot convert UTF-8 to CP932");
-
-    // Code page 932 never takes more bytes than UTF-8 for the same text.
-    std::string out(utf8.size(), '\0');
-    char* in = const_cast<char*>(utf8.data());
-    size_t inLeft = utf8.size();
-    char* outPtr = &out[0];
-    size_t outLeft = out.size();
-    while (inLeft > 0) {
-        if (iconv(converter.Handle(), &in, &inLeft, &outPtr, &outLeft) != (size_t)-1)
-            continue;
-        if (errno == EILSEQ || errno == EINVAL) {
-            size_t at = utf8.size() - inLeft;
-            throw PackError(what + " has no CP932 form (byte " + std::to_string(at) + " of its UTF-8 text)");
-        }
-        throw PackError(what + ": conversion to CP932 failed");
+    size_t bad = FirstNonUtf8(utf8);
+    if (bad != std::string::npos)
+        throw NotUtf8(utf8, bad, what);
+    Converter toCp932("CP932", "UTF-8");
+    std::string out;
+    size_t at = toCp932.Convert(utf8, &out);
+    if (at != std::string::npos) {
+        size_t end = at;
+        char32_t c = 0;
+        NextUtf8(utf8, &end, &c);
+        char code[16];
+        snprintf(code, sizeof code, "U+%04X", (unsigned)c);
+        throw PackError(what + ": " + LineOf(utf8, at) + "'" + utf8.substr(at, end - at) + "' (" + code +
+                        ") has no CP932 form");
     }
-    out.resize(out.size() - outLeft);
     return out;
+}
+
+std::u16string Utf16FromUtf8(const std::string& utf8)
+{
+    std::u16string out;
+    char32_t c;
+    for (size_t at = 0; at < utf8.size();) {
+        if (!NextUtf8(utf8, &at, &c))
+            throw NotUtf8(utf8, at, "text");
+        if (c >= 0x10000) {
+            out += (char16_t)(0xD800 + ((c - 0x10000) >> 10));
+            out += (char16_t)(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            out += (char16_t)c;
+        }
+    }
+    return out;
+}
+
+bool ParseTextEncoding(const std::string& name, TextEncoding* encoding)
+{
+    const char* n = name.c_str();
+    if (strcasecmp(n, "auto") == 0)
+        *encoding = TextEncoding::Detect;
+    else if (strcasecmp(n, "utf-8") == 0 || strcasecmp(n, "utf8") == 0)
+        *encoding = TextEncoding::Utf8;
+    else if (strcasecmp(n, "cp932") == 0 || strcasecmp(n, "shift_jis") == 0 || strcasecmp(n, "sjis") == 0)
+        *encoding = TextEncoding::Cp932;
+    else
+        return false;
+    return true;
+}
+
+TextForm DetectTextForm(const std::string& bytes)
+{
+    if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        return TextForm::Utf8Bom;
+    if (bytes.compare(0, 2, "\xFF\xFE") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0)
+        return TextForm::Utf16;
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return (unsigned char)c < 0x80; }))
+        return TextForm::Ascii;
+    if (FirstNonUtf8(bytes) == std::string::npos)
+        return TextForm::Utf8;
+    return FirstNonCp932(bytes) == std::string::npos ? TextForm::Cp932 : TextForm::Neither;
+}
+
+void CheckCp932(const std::string& bytes, const std::string& what)
+{
+    size_t at = FirstNonCp932(bytes);
+    if (at != std::string::npos)
+        throw PackError(what + ": " + LineOf(bytes, at) + "bytes " + Bytes(bytes, at, 2) + " are no CP932 character");
+}
+
+std::string Cp932FromFile(const std::string& bytes, TextEncoding encoding, const std::string& what)
+{
+    TextForm form = DetectTextForm(bytes);
+    if (form == TextForm::Utf16)
+        throw PackError(what + ": is UTF-16; save it as UTF-8 or CP932");
+    if (encoding == TextEncoding::Detect && form == TextForm::Neither) {
+        size_t utf8 = FirstNonUtf8(bytes);
+        size_t cp932 = FirstNonCp932(bytes);
+        throw PackError(what + ": is neither UTF-8 (" + LineOf(bytes, utf8) + "byte " + Bytes(bytes, utf8, 1) +
+                        ") nor CP932 (" + LineOf(bytes, cp932) + "bytes " + Bytes(bytes, cp932, 2) + ")");
+    }
+    bool utf8 = encoding == TextEncoding::Utf8 ||
+                (encoding == TextEncoding::Detect && form != TextForm::Cp932);
+    if (!utf8) {
+        CheckCp932(bytes, what);
+        return bytes;
+    }
+    return Cp932FromUtf8(form == TextForm::Utf8Bom ? bytes.substr(3) : bytes, what);
+}
+
+std::string ReleaseNotesFromUtf8(const std::string& bytes, const std::string& what)
+{
+    std::string text = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? bytes.substr(3) : bytes;
+    return CrLfLines(Cp932FromUtf8(text, what));
 }

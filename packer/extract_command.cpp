@@ -16,12 +16,18 @@ static int RunExtract(int argc, char** argv)
 {
     const char* file = nullptr;
     std::string folder = ".";
+    bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
-        if (strcmp(argv[i], "-C") == 0) {
+        bool option = !optionsEnded && argv[i][0] == '-' && argv[i][1] != '\0';
+        if (option && strcmp(argv[i], "--") == 0) {
+            optionsEnded = true;
+        } else if (option && (strcmp(argv[i], "-h") == 0 || strcmp(argv[i], "--help") == 0)) {
+            return ShowCommandHelp(extractCommand);
+        } else if (option && strcmp(argv[i], "-C") == 0) {
             if (i + 1 == argc)
                 return UsageError("extract", kArguments, "extract: -C needs a folder");
             folder = argv[++i];
-        } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
+        } else if (option) {
             return UsageError("extract", kArguments, "extract: unknown option '%s'", argv[i]);
         } else if (file == nullptr) {
             file = argv[i];
@@ -56,6 +62,20 @@ static int RunExtract(int argc, char** argv)
     return EXIT_OK;
 }
 
-const Command extractCommand = {"extract", kArguments,
-                                "Extract every member into DIR (default: the current folder), which must exist.",
-                                RunExtract};
+const Command extractCommand = {
+    "extract", kArguments, "Extract every member into DIR (default: the current folder), which must exist.",
+    RunExtract,
+    "FILE is a bare LHA archive or an installer. extract writes what the installer\n"
+    "writes: a name with a backslash goes into that subfolder, which must exist and\n"
+    "is entered only if it is no link; a name that would leave DIR (absolute, a\n"
+    "drive or stream colon, \"..\") is refused as damage. Each member is written\n"
+    "under a temporary name and put in place only once its CRC-16 matched: it\n"
+    "replaces whatever stood under its name (a file, even read-only, a link or a\n"
+    "FIFO) without writing through it, and a damaged member leaves that as it was.\n"
+    "Every file gets its member's time. On Linux the names are written in UTF-8\n"
+    "with slashes.\n\n"
+    "  -C DIR      the folder to extract into\n"
+    "  -h, --help  show this help\n"
+    "  --          ends the options: a FILE may then start with a dash\n\n"
+    "Exit status: 0 success, 1 usage error, 2 damaged archive or container,\n"
+    "3 a file that cannot be read or written.\n"};

@@ -69,15 +69,29 @@ static int ListArchive(const char* path, const unsigned char* archive, uint32_t 
 
 static int RunList(int argc, char** argv)
 {
-    if (argc != 2)
-        return UsageError("list", kArguments, argc < 2 ? "list: no FILE given" : "list: too many arguments");
+    std::vector<const char*> files;
+    int code = ParseOperands(listCommand, argc, argv, &files);
+    if (code != kKeepGoing)
+        return code;
+    if (files.size() != 1)
+        return UsageError("list", kArguments, files.empty() ? "list: no FILE given" : "list: too many arguments");
     LoadedArchive loaded;
-    int code = LoadArchive(argv[1], &loaded);
+    code = LoadArchive(files[0], &loaded);
     if (code != EXIT_OK)
         return code;
-    return ListArchive(argv[1], loaded.archive, loaded.size);
+    return ListArchive(files[0], loaded.archive, loaded.size);
 }
 
 const Command listCommand = {
-    "list", kArguments,
-    "List the members: method, packed size, original size, CRC-16, date and time, name.", RunList};
+    "list", kArguments, "List the members: method, packed size, original size, CRC-16, date and time, name.",
+    RunList,
+    "FILE is a bare LHA archive or an installer (a Windows program, \"MZ\") whose\n"
+    "payload container holds the archive. One line per member: method, packed\n"
+    "size, original size, CRC-16 (hex), date and time as stored (morlu-pack build\n"
+    "stores Japan Standard Time), name. Names are code page 932 and shown in\n"
+    "UTF-8; control characters and bytes that are no code page 932 are shown as\n"
+    "\\xNN, C1 controls as \\uNNNN, so that no name acts on the terminal.\n\n"
+    "  -h, --help  show this help\n"
+    "  --          ends the options: a FILE may then start with a dash\n\n"
+    "Exit status: 0 success, 1 usage error, 2 damaged archive or container,\n"
+    "3 a file that cannot be read.\n"};

@@ -6,42 +6,33 @@
 #include "packer/exit_codes.h"
 
 static const Command* const kCommands[] = {
+    &buildCommand,
     &listCommand,
     &testCommand,
     &extractCommand,
-    &buildCommand,
 };
 
 static void PrintHelp(FILE* out)
 {
     fputs("Usage: morlu-pack COMMAND ARGUMENTS...\n"
-          "The publisher's tool for the Morlu2 installer and its LHA payload.\n"
-          "FILE is a bare LHA archive or an installer (a Windows program, \"MZ\") whose\n"
-          "payload container holds the archive.\n\n",
+          "The publisher's tool for the Morlu2 installer: builds installers from the stub\n"
+          "and a product folder, and lists, tests or extracts their LHA payload. FILE is\n"
+          "a bare LHA archive or an installer (a Windows program, \"MZ\") whose payload\n"
+          "container holds the archive.\n\n",
           out);
     for (const Command* command : kCommands)
         fprintf(out, "  morlu-pack %s %s\n      %s\n", command->name, command->arguments, command->summary);
-    fputs("\n  morlu-pack --help\n      Show this help.\n\n"
-          "list prints one line per member: method, packed size, original size,\n"
-          "CRC-16 (hex), local date and time, name. Names are code page 932 and shown\n"
-          "in UTF-8; control characters and bytes that are no code page 932 are shown\n"
-          "as \\xNN, C1 controls as \\uNNNN, so that no name acts on the terminal.\n\n"
-          "test holds an installer to the installer's own rules: the payload header's\n"
-          "member count, names it can create in its fresh work folder (no subfolders,\n"
-          "devices such as CON or NUL, or <>\"|?*), and every member's CRC-16.\n\n"
-          "extract writes what the installer writes: a name with a backslash goes into\n"
-          "that subfolder, which must exist and is entered only if it is no link; a\n"
-          "name that would leave DIR (absolute, a drive or stream colon, \"..\") is\n"
-          "refused as damage. Each member is written under a temporary name and put in\n"
-          "place only once its CRC-16 matched: it replaces whatever stood under its name\n"
-          "(a file, even read-only, a link or a FIFO) without writing through it, and a\n"
-          "damaged member leaves that as it was. Every file gets its member's time. On\n"
-          "Linux the names are written in UTF-8 with slashes.\n\n"
-          "Errors name the file and the member and go to standard error.\n\n"
+    fputs("\n  morlu-pack COMMAND --help\n      Show a command's options and what it does.\n"
+          "  morlu-pack -h, --help\n      Show this help.\n"
+          "  morlu-pack --version\n      Show the version of morlu-pack.\n\n"
+          "Every command takes -- to end its options. Errors name the file and the\n"
+          "member and go to standard error, after what went to standard output.\n"
+          "man morlu-pack has the whole manual.\n\n"
           "Exit status:\n"
           "  0  success\n"
           "  1  usage error\n"
-          "  2  data error: the archive or the container is damaged or not supported\n"
+          "  2  data error: the archive, the container or an input the installer\n"
+          "     cannot carry\n"
           "  3  file error: a file cannot be read, created or written\n",
           out);
 }
@@ -55,6 +46,10 @@ int main(int argc, char** argv)
     }
     if (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0) {
         PrintHelp(stdout);
+        return EXIT_OK;
+    }
+    if (strcmp(argv[1], "--version") == 0) {
+        printf("morlu-pack %s\n", MORLU_VERSION);
         return EXIT_OK;
     }
     for (const Command* command : kCommands) {

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <fnmatch.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -89,10 +90,19 @@ void AddFile(const std::string& path, const struct stat& status, std::vector<Mem
         throw PackError(path + ": " + SizeText((uint64_t)status.st_size) + " bytes; a member holds at most " +
                         SizeText(kLh5MaxInput));
     members->push_back(MemberSource{path, MemberName(BaseName(path), path), (uint64_t)status.st_size,
-                                    status.st_mtime});
+                                    status.st_mtime, nullptr});
 }
 
-void AddFolder(const std::string& folder, std::vector<MemberSource>* members)
+bool Excluded(const std::string& name, const std::vector<std::string>& excludes)
+{
+    for (const std::string& pattern : excludes) {
+        if (fnmatch(pattern.c_str(), name.c_str(), 0) == 0)
+            return true;
+    }
+    return false;
+}
+
+void AddFolder(const std::string& folder, const std::vector<std::string>& excludes, std::vector<MemberSource>* members)
 {
     DIR* dir = opendir(folder.c_str());
     if (dir == nullptr)
@@ -100,7 +110,7 @@ void AddFolder(const std::string& folder, std::vector<MemberSource>* members)
     std::vector<std::string> names;
     errno = 0;
     while (const dirent* entry = readdir(dir)) {
-        if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0)
+        if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0 && !Excluded(entry->d_name, excludes))
             names.push_back(entry->d_name);
         errno = 0;
     }
@@ -116,7 +126,8 @@ void AddFolder(const std::string& folder, std::vector<MemberSource>* members)
         if (stat(path.c_str(), &status) != 0)
             throw PackError(SystemError(path, errno), EXIT_FILE_ERROR);
         if (S_ISDIR(status.st_mode))
-            throw PackError(path + ": is a subfolder; the installer creates no folders, so only files can be packed");
+            throw PackError(path + ": is a subfolder; the installer creates no folders, so only files can be packed: "
+                            "move it out, or leave it out with --exclude '" + name + "'");
         if (!S_ISREG(status.st_mode))
             throw PackError(path + ": not a regular file", EXIT_FILE_ERROR);
         AddFile(path, status, members);
@@ -145,7 +156,7 @@ std::string MemberName(const std::string& utf8Name, const std::string& path)
     return name;
 }
 
-std::vector<MemberSource> CollectMembers(const std::vector<std::string>& paths)
+std::vector<MemberSource> CollectMembers(const std::vector<std::string>& paths, const std::vector<std::string>& excludes)
 {
     std::vector<MemberSource> members;
     for (const std::string& path : paths) {
@@ -153,14 +164,17 @@ std::vector<MemberSource> CollectMembers(const std::vector<std::string>& paths)
         if (stat(path.c_str(), &status) != 0)
             throw PackError(SystemError(path, errno), EXIT_FILE_ERROR);
         if (S_ISDIR(status.st_mode))
-            AddFolder(path, &members);
+            AddFolder(path, excludes, &members);
+        else if (Excluded(BaseName(path), excludes))
+            continue;
         else if (S_ISREG(status.st_mode))
             AddFile(path, status, &members);
         else
             throw PackError(path + ": not a regular file or folder", EXIT_FILE_ERROR);
     }
     if (members.empty())
-        throw PackError("no files to pack", EXIT_USAGE);
+        throw PackError(excludes.empty() ? "no files to pack" : "no files to pack once the excluded ones are left out",
+                        EXIT_USAGE);
 
     // Windows ignores case in names: two such members would end up as one file.
     std::map<std::string, const MemberSource*> seen;

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,15 +12,21 @@ struct MemberSource {
     std::string name;  // member name, code page 932
     uint64_t size = 0; // as listed: the file must still have it when read
     time_t modified = 0;
+    // What goes into the member when it is not the file as read: the release
+    // notes, checked or converted before packing starts.
+    std::shared_ptr<const std::vector<uint8_t>> contents;
 };
 
 // A file argument stands for itself, a folder for the files directly inside
-// it, in byte order of their names. Throws PackError for a missing path, a
-// subfolder (the installer creates no folders), anything that is not a regular
-// file, a file larger than a member holds, a name the installer cannot create,
-// two names that Windows would take for one (it ignores case, full-width,
-// Greek and Cyrillic letters included), or no files at all.
-std::vector<MemberSource> CollectMembers(const std::vector<std::string>& paths);
+// it, in byte order of their names; a file or subfolder whose name matches
+// one of the excludes (shell patterns) is left out. Throws PackError for a
+// missing path, a subfolder (the installer creates no folders), anything that
+// is not a regular file, a file larger than a member holds, a name the
+// installer cannot create, two names that Windows would take for one (it
+// ignores case, full-width, Greek and Cyrillic letters included), or no files
+// at all.
+std::vector<MemberSource> CollectMembers(const std::vector<std::string>& paths,
+                                         const std::vector<std::string>& excludes = {});
 
 // The code page 932 member name for a file name in UTF-8. Throws PackError
 // when Windows cannot create the name (reserved characters or device names, a
@@ -33,6 +40,9 @@ std::string WindowsNameKey(const std::string& utf8Name);
 struct FileContents {
     std::vector<uint8_t> bytes;
     time_t modified = 0;
+    // What goes into the member when it is not the file as read: the release
+    // notes, checked or converted before packing starts.
+    std::shared_ptr<const std::vector<uint8_t>> contents;
 };
 
 const int64_t kAnySize = -1;

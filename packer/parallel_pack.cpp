@@ -1,5 +1,7 @@
 #include "packer/parallel_pack.h"
 
+#include <sched.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -17,8 +19,13 @@ namespace {
 PackedFile PackFile(const MemberSource& member, size_t number, PackMethod method,
                     const std::function<void(size_t memberDone)>& progress)
 {
-    FileContents contents = ReadInputFile(member.path, kLh5MaxInput, (int64_t)member.size);
+    FileContents contents;
+    if (member.contents)
+        contents.bytes = *member.contents;
+    else
+        contents = ReadInputFile(member.path, kLh5MaxInput, (int64_t)member.size);
     PackedFile file;
+    file.size = contents.bytes.size();
     file.packed = PackMember(contents.bytes.data(), contents.bytes.size(), method, progress);
     file.header = MemberHeader(member.name, contents.bytes.size(), member.modified, file.packed);
     if (file.packed.compressed) {
@@ -33,11 +40,19 @@ PackedFile PackFile(const MemberSource& member, size_t number, PackMethod method
 
 } // namespace
 
+unsigned UsableProcessors()
+{
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
+        return (unsigned)CPU_COUNT(&set);
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
 void PackInOrder(const std::vector<MemberSource>& members, PackMethod method, const PackedFileWriter& write,
-                 const std::function<void(uint64_t done)>& progress)
+                 const std::function<void(uint64_t done)>& progress, unsigned jobs)
 {
     const size_t count = members.size();
-    const size_t threads = std::max<size_t>(1, std::min<size_t>(count, std::thread::hardware_concurrency()));
+    const size_t threads = std::max<size_t>(1, std::min<size_t>(count, jobs != 0 ? jobs : UsableProcessors()));
     // Members packed ahead of the one to write next: enough to keep every
     // core busy, few enough to bound memory.
     const size_t ahead = 2 * threads;

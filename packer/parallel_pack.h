@@ -10,6 +10,7 @@
 #include "packer/member_list.h"
 
 struct PackedFile {
+    size_t size = 0;              // original bytes
     std::vector<uint8_t> header;  // as it goes into the archive
     PackedMember packed;
     std::vector<uint8_t> stored;  // the original bytes, kept only when they go in as they are
@@ -22,6 +23,10 @@ using PackedFileWriter = std::function<void(size_t index, const PackedFile& file
 // will and hands it to write. Only a few members are held at a time, so memory
 // stays in proportion to the largest of them. progress runs on the calling
 // thread with the input bytes packed so far. The first failure stops the work
-// and is thrown again here.
+// and is thrown again here. jobs: threads that pack, 0 for one per processor
+// this process may run on.
 void PackInOrder(const std::vector<MemberSource>& members, PackMethod method, const PackedFileWriter& write,
-                 const std::function<void(uint64_t done)>& progress);
+                 const std::function<void(uint64_t done)>& progress, unsigned jobs = 0);
+
+// The processors this process may run on (its affinity mask), at least 1.
+unsigned UsableProcessors();

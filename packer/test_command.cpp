@@ -40,11 +40,15 @@ static const MemberSink installerLikeSink = {CreateAsTheInstallerWould, memoryMe
 
 static int RunTest(int argc, char** argv)
 {
-    if (argc != 2)
-        return UsageError("test", kArguments, argc < 2 ? "test: no FILE given" : "test: too many arguments");
-    const char* path = argv[1];
+    std::vector<const char*> operands;
+    int code = ParseOperands(testCommand, argc, argv, &operands);
+    if (code != kKeepGoing)
+        return code;
+    if (operands.size() != 1)
+        return UsageError("test", kArguments, operands.empty() ? "test: no FILE given" : "test: too many arguments");
+    const char* path = operands[0];
     LoadedArchive loaded;
-    int code = LoadArchive(path, &loaded);
+    code = LoadArchive(path, &loaded);
     if (code != EXIT_OK)
         return code;
 
@@ -80,4 +84,13 @@ static int RunTest(int argc, char** argv)
 const Command testCommand = {
     "test", kArguments,
     "Decode every member in memory and check it as the installer would; exit 0 only when it would extract cleanly.",
-    RunTest};
+    RunTest,
+    "FILE is a bare LHA archive or an installer, signed or not. test holds an\n"
+    "installer to the installer's own rules: the payload header's member count,\n"
+    "names it can create in its fresh work folder (no subfolders, devices such as\n"
+    "CON or NUL, or <>\"|?*), and every member's CRC-16. It prints \"OK  NAME\" for\n"
+    "each good member, then the count.\n\n"
+    "  -h, --help  show this help\n"
+    "  --          ends the options: a FILE may then start with a dash\n\n"
+    "Exit status: 0 the installer would extract it cleanly, 1 usage error,\n"
+    "2 damaged archive or container, 3 a file that cannot be read.\n"};

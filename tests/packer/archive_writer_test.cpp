@@ -6,6 +6,7 @@
 #include <time.h>
 
 #include <cstring>
+#include <limits>
 
 #include "pack_test_support.h"
 #include "packer/archive_writer.h"
@@ -77,33 +78,31 @@ TEST(Crc16, CheckValueOfTheNineDigits)
     EXPECT_EQ(Crc16(nullptr, 0), 0);
 }
 
-TEST(DosDateTime, LocalTimeInTwoSecondSteps)
+TEST(DosDateTime, JapanTimeInTwoSecondStepsWhateverTheZone)
 {
-    TimeZone utc("UTC");
-    uint32_t stamp = DosDateTime(UtcTime(2021, 3, 4, 5, 6, 9));
-    EXPECT_EQ(stamp >> 16, (41u << 9) | (3u << 5) | 4u);
-    EXPECT_EQ(stamp & 0xFFFF, (5u << 11) | (6u << 5) | 4u) << "9 seconds are stored as 4 two-second steps";
-
-    TimeZone tokyo("Asia/Tokyo");
-    EXPECT_EQ(DosDateTime(UtcTime(2021, 3, 4, 20, 0, 0)) >> 16, (41u << 9) | (3u << 5) | 5u) << "05:00 on the 5th in Tokyo";
+    for (const char* zone : {"UTC", "Asia/Tokyo", "America/New_York"}) {
+        TimeZone local(zone);
+        uint32_t stamp = DosDateTime(UtcTime(2021, 3, 4, 20, 6, 9));
+        EXPECT_EQ(stamp >> 16, (41u << 9) | (3u << 5) | 5u) << "the 5th in Tokyo; TZ=" << zone;
+        EXPECT_EQ(stamp & 0xFFFF, (5u << 11) | (6u << 5) | 4u) << "05:06:09 as 4 two-second steps; TZ=" << zone;
+    }
 }
 
 TEST(DosDateTime, ClampsToTheYearsTheFormHolds)
 {
-    TimeZone utc("UTC");
     EXPECT_EQ(DosDateTime(0), (1u << 21) | (1u << 16)) << "1970 becomes 1980-01-01 00:00:00";
-    EXPECT_EQ(DosDateTime(UtcTime(1980, 1, 1, 0, 0, 0)), (1u << 21) | (1u << 16));
-    EXPECT_EQ(DosDateTime(UtcTime(2107, 12, 31, 23, 59, 59)), DosDateTime(UtcTime(2200, 6, 1, 0, 0, 0)));
+    EXPECT_EQ(DosDateTime(UtcTime(1979, 12, 31, 15, 0, 0)), (1u << 21) | (1u << 16)) << "midnight in Tokyo";
+    EXPECT_EQ(DosDateTime(UtcTime(2107, 12, 31, 14, 59, 59)), DosDateTime(UtcTime(2200, 6, 1, 0, 0, 0)));
     EXPECT_EQ(DosDateTime(UtcTime(2200, 6, 1, 0, 0, 0)) >> 25, 127u);
+    EXPECT_EQ(DosDateTime(std::numeric_limits<time_t>::max()) >> 25, 127u);
 }
 
 TEST(ArchiveWriter, WritesLevelOneHeadersWithoutExtendedHeaders)
 {
-    TimeZone utc("UTC");
     Bytes text = TextBytes(5000, 1);
     Bytes archive = {0xEE, 0xEE}; // whatever precedes the archive stays
     ArchiveWriter writer(archive);
-    AddMember(writer, "read.txt", text, UtcTime(2021, 3, 4, 5, 6, 8), PackMethod::Lh5);
+    AddMember(writer, "read.txt", text, UtcTime(2021, 3, 3, 20, 6, 8), PackMethod::Lh5); // 05:06:08 in Tokyo
     EXPECT_EQ(writer.MemberCount(), 1u);
     writer.Finish();
     EXPECT_EQ(writer.Size(), archive.size() - 2);
