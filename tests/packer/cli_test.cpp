@@ -346,4 +346,97 @@ TEST(PackCli, AFifoIsNoArchiveAndHoldsNothingUp)
     }
 }
 
+// Every command answers -h and --help on standard output with exit 0; -- ends
+// the options, so that a file may start with a dash.
+TEST(PackCli, HelpVersionAndDoubleDashForEveryCommand)
+{
+    Outcome version = Pack("--version");
+    EXPECT_EQ(0, version.status);
+    EXPECT_EQ(0u, version.out.find("morlu-pack 1.")) << version.out;
+    for (const char* command : {"build", "list", "test", "extract"}) {
+        for (const char* flag : {"-h", "--help"}) {
+            Outcome help = Pack(std::string(command) + " " + flag);
+            EXPECT_EQ(0, help.status) << command << " " << flag;
+            EXPECT_EQ(0u, help.out.find(std::string("Usage: morlu-pack ") + command)) << help.out;
+            EXPECT_TRUE(help.err.empty()) << help.err;
+        }
+    }
+
+    std::string folder = FreshFolder("dash");
+    WriteWholeFile(folder + "/-h", TwoMembers());
+    std::string in = "cd " + Quote(folder) + " && " + std::string(MORLU_BUILD_DIR) + "/morlu-pack ";
+    EXPECT_EQ(0, RunCommand(in + "list -- -h >/dev/null"));
+    EXPECT_EQ(0, RunCommand(in + "test -- -h >/dev/null"));
+    EXPECT_EQ(0, RunCommand(in + "extract -C . -- -h"));
+    EXPECT_TRUE(ReadWholeFile(folder + "/readme.txt") == TextBytes(40000, 90));
+    for (const char* command : {"list -x -- a", "test --frob a", "extract -- a -C ."}) {
+        Outcome usage = Pack(command);
+        EXPECT_EQ(1, usage.status) << command << ": " << usage.err;
+    }
+}
+
+// Standard output goes out before a message on standard error, also when both
+// go down one pipe.
+TEST(PackCli, MessagesFollowWhatCameBeforeThemWhenPiped)
+{
+    MemberSpec bad = StoredMember("bad.bin", RandomBytes(100, 92));
+    bad.crc ^= 0x1111;
+    std::string input = WriteArchive(ArchiveOf({Lh5Member("fine.txt", BytesOf("fine")), bad}));
+    std::string merged = FreshFolder("merged") + "/out.txt";
+    RunCommand(std::string(MORLU_BUILD_DIR) + "/morlu-pack test " + Quote(input) + " 2>&1 | cat > " + Quote(merged));
+    Bytes out = ReadWholeFile(merged);
+    std::string text(out.begin(), out.end());
+    EXPECT_EQ(0u, text.find("OK  fine.txt\nmorlu-pack: ")) << text;
+}
+
+// The manual documents every option that build --help names.
+TEST(PackCli, TheManualNamesEveryOptionOfTheHelp)
+{
+    Bytes page = ReadWholeFile(std::string(MORLU_BUILD_DIR) + "/packer/morlu-pack.1");
+    std::string manual(page.begin(), page.end()), plain;
+    for (size_t i = 0; i < manual.size(); ++i) {
+        if (manual.compare(i, 2, "\\-") == 0)
+            ++i;
+        plain += manual[i];
+    }
+    Outcome help = Pack("build --help");
+    size_t options = 0;
+    for (size_t at = help.out.find("\n  -"); at != std::string::npos; at = help.out.find("\n  -", at + 1)) {
+        std::string option = help.out.substr(at + 3, help.out.find_first_of(" ,\n", at + 3) - at - 3);
+        EXPECT_TRUE(Contains(plain, option)) << option << " is not in morlu-pack.1";
+        ++options;
+    }
+    EXPECT_GE(options, 15u);
+    EXPECT_EQ(0, RunCommand("groff -man -Tutf8 -ww -z " + Quote(std::string(MORLU_BUILD_DIR) + "/packer/morlu-pack.1") +
+                            " 2>&1 | grep . && exit 1 || exit 0"))
+        << "groff warns about the manual";
+}
+
+// cmake --install puts the tool, the stub and the manual where they are
+// looked for: build then needs no --stub.
+TEST(PackInstall, ToolStubAndManualInTheirPlaces)
+{
+    std::string stub = std::string(MORLU_SOURCE_DIR) + "/build/win32/setup-stub.exe";
+    if (RunCommand("test -f " + Quote(stub)) != 0)
+        GTEST_SKIP() << "build/win32/setup-stub.exe is not built (scripts/build)";
+    std::string prefix = FreshFolder("prefix");
+    ASSERT_EQ(0, RunCommand("cmake --install " + Quote(MORLU_BUILD_DIR) + " --prefix " + Quote(prefix) + " >/dev/null"));
+    std::vector<std::string> installed;
+    for (const auto& file : FilesBelow(prefix))
+        installed.push_back(file.first);
+    EXPECT_EQ(installed, (std::vector<std::string>{"bin/morlu-pack", "share/man/man1/morlu-pack.1",
+                                                   "share/morlu-pack/setup-stub.exe"}));
+    EXPECT_TRUE(ReadWholeFile(prefix + "/share/morlu-pack/setup-stub.exe") == ReadWholeFile(stub));
+
+    std::string product = FreshFolder("product");
+    WriteWholeFile(product + "/DEZAZAZE.exe", BytesOf("MZ inner installer"));
+    WriteWholeFile(product + "/Morlu.exe", BytesOf("MZ program"));
+    WriteWholeFile(product + "/Morlu.txt", BytesOf("notes\r\n"));
+    std::string setup = FreshFolder("setup") + "/setup.exe";
+    ASSERT_EQ(0, RunCommand(Quote(prefix + "/bin/morlu-pack") + " build -q --version 1 -o " + Quote(setup) + " " +
+                            Quote(product)));
+    Bytes built = ReadWholeFile(setup), shipping = ReadWholeFile(stub);
+    EXPECT_TRUE(std::equal(shipping.begin(), shipping.end(), built.begin())) << "the installed stub, unbranded";
+}
+
 } // namespace
