@@ -103,8 +103,10 @@ PeLayout ReadLayout(const std::vector<uint8_t>& b)
         throw NotPe("data directory damaged");
     layout.sectionAlignment = Le32(b, layout.optionalHeader + 32);
     layout.fileAlignment = Le32(b, layout.optionalHeader + 36);
-    if (layout.fileAlignment == 0 || layout.sectionAlignment == 0)
-        throw NotPe("no alignment");
+    auto powerOfTwo = [](uint32_t v) { return v != 0 && (v & (v - 1)) == 0; };
+    if (!powerOfTwo(layout.fileAlignment) || !powerOfTwo(layout.sectionAlignment) ||
+        layout.fileAlignment > 0x10000 || layout.sectionAlignment > 0x10000000)
+        throw NotPe("section or file alignment out of range");
     for (uint32_t i = 0; i < sectionCount; ++i) {
         size_t h = sections + i * kSectionHeaderSize;
         Section s{h, Le32(b, h + 8), Le32(b, h + 12), Le32(b, h + 16), Le32(b, h + 20)};
@@ -151,12 +153,15 @@ public:
             }
             Need(target, 16);
             uint32_t rva = Le32(b_, base_ + target), size = Le32(b_, base_ + target + 4);
-            const Section* holder = layout_.SectionOf(rva);
-            if (holder == nullptr || (uint64_t)rva - holder->virtualAddress + size > holder->rawSize)
-                throw NotPe("resource data outside the file");
-            size_t at = holder->rawOffset + (rva - holder->virtualAddress);
             path.codePage = Le32(b_, base_ + target + 8);
-            path.data.assign(b_.begin() + at, b_.begin() + at + size);
+            path.data.clear();
+            if (size != 0) {
+                const Section* holder = layout_.SectionOf(rva);
+                if (holder == nullptr || (uint64_t)rva - holder->virtualAddress + size > holder->rawSize)
+                    throw NotPe("resource data outside the file");
+                size_t at = holder->rawOffset + (rva - holder->virtualAddress);
+                path.data.assign(b_.begin() + at, b_.begin() + at + size);
+            }
             out.push_back(path);
         }
     }
@@ -341,6 +346,21 @@ std::vector<Resource> ReadResources(const std::vector<uint8_t>& program)
 std::vector<uint8_t> ReplaceResources(const std::vector<uint8_t>& program, const std::vector<Resource>& resources)
 {
     PeLayout layout = ReadLayout(program);
+    // Windows loads only sections that follow one another; the rewrite
+    // relies on it, and on their data following in the file in that order.
+    for (size_t i = 1; i < layout.sections.size(); ++i) {
+        const Section& a = layout.sections[i - 1];
+        const Section& b = layout.sections[i];
+        if ((uint64_t)b.virtualAddress < (uint64_t)a.virtualAddress + std::max(a.virtualSize, 1u))
+            throw NotPe("sections overlap or are out of order");
+    }
+    uint64_t rawEnd = 0;
+    for (const Section& s : layout.sections) {
+        if (s.rawSize != 0 && s.rawOffset < rawEnd)
+            throw NotPe("sections' data overlap or are out of order");
+        if (s.rawSize != 0)
+            rawEnd = (uint64_t)s.rawOffset + s.rawSize;
+    }
     const Section resource = ResourceSectionOf(program, layout);
     uint32_t relocationRva = layout.DirectoryRva(program, kDirectoryRelocation);
     std::vector<Section> after;
@@ -373,18 +393,24 @@ std::vector<uint8_t> ReplaceResources(const std::vector<uint8_t>& program, const
     PutLe32(out, layout.directories + 8 * kDirectoryResource + 4, (uint32_t)data.size());
 
     // The sections behind move up or down to follow without a gap.
-    uint32_t nextRva = AlignUp(resource.virtualAddress + (uint32_t)data.size(), layout.sectionAlignment);
+    auto alignUp = [](uint64_t value, uint64_t alignment) { return (value + alignment - 1) / alignment * alignment; };
+    uint64_t nextRva = alignUp((uint64_t)resource.virtualAddress + data.size(), layout.sectionAlignment);
     int64_t initializedChange = (int64_t)rawSize - resource.rawSize;
     for (const Section& s : after) {
+        if (nextRva > 0xFFFFFFFFu)
+            throw NotPe("image too large");
         uint32_t rawOffset = (uint32_t)out.size();
         out.insert(out.end(), program.begin() + s.rawOffset, program.begin() + s.rawOffset + s.rawSize);
-        PutLe32(out, s.header + 12, nextRva);
+        PutLe32(out, s.header + 12, (uint32_t)nextRva);
         PutLe32(out, s.header + 20, rawOffset);
         if (relocationRva >= s.virtualAddress && relocationRva - s.virtualAddress < std::max(s.virtualSize, s.rawSize))
-            PutLe32(out, layout.directories + 8 * kDirectoryRelocation, relocationRva - s.virtualAddress + nextRva);
-        nextRva = AlignUp(nextRva + std::max(s.virtualSize, 1u), layout.sectionAlignment);
+            PutLe32(out, layout.directories + 8 * kDirectoryRelocation,
+                    relocationRva - s.virtualAddress + (uint32_t)nextRva);
+        nextRva = alignUp(nextRva + std::max(s.virtualSize, 1u), layout.sectionAlignment);
     }
-    PutLe32(out, layout.optionalHeader + 56, nextRva); // SizeOfImage
+    if (nextRva > 0xFFFFFFFFu)
+        throw NotPe("image too large");
+    PutLe32(out, layout.optionalHeader + 56, (uint32_t)nextRva); // SizeOfImage
     uint32_t initialized = Le32(out, layout.optionalHeader + 8);
     PutLe32(out, layout.optionalHeader + 8, (uint32_t)std::max<int64_t>(0, initialized + initializedChange));
     return out;
