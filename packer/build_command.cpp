@@ -355,7 +355,7 @@ static int Build(const BuildOptions& options)
         Warn(warning);
     uint64_t total = 0;
     for (const MemberSource& member : members)
-        total += member.size;
+        total += member.PackedSize();
 
     OutputFile out(options.output);
     out.Write(image.bytes.data(), image.bytes.size());

@@ -15,6 +15,9 @@ struct MemberSource {
     // What goes into the member when it is not the file as read: the release
     // notes, checked or converted before packing starts.
     std::shared_ptr<const std::vector<uint8_t>> contents;
+
+    // The bytes that go into the member.
+    uint64_t PackedSize() const { return contents ? contents->size() : size; }
 };
 
 // A file argument stands for itself, a folder for the files directly inside
@@ -40,9 +43,6 @@ std::string WindowsNameKey(const std::string& utf8Name);
 struct FileContents {
     std::vector<uint8_t> bytes;
     time_t modified = 0;
-    // What goes into the member when it is not the file as read: the release
-    // notes, checked or converted before packing starts.
-    std::shared_ptr<const std::vector<uint8_t>> contents;
 };
 
 const int64_t kAnySize = -1;

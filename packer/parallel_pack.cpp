@@ -38,8 +38,8 @@ PackedFile PackFile(const MemberSource& member, size_t number, PackMethod method
     return file;
 }
 
-} // namespace
-
+// The processors this process may run on (its affinity mask, which taskset and
+// container limits set), at least 1.
 unsigned UsableProcessors()
 {
     cpu_set_t set;
@@ -47,6 +47,8 @@ unsigned UsableProcessors()
         return (unsigned)CPU_COUNT(&set);
     return std::max(1u, std::thread::hardware_concurrency());
 }
+
+} // namespace
 
 void PackInOrder(const std::vector<MemberSource>& members, PackMethod method, const PackedFileWriter& write,
                  const std::function<void(uint64_t done)>& progress, unsigned jobs)
@@ -71,7 +73,7 @@ void PackInOrder(const std::vector<MemberSource>& members, PackMethod method, co
     auto pick = [&]() {
         size_t best = count;
         for (size_t i = nextToWrite; i < std::min(count, nextToWrite + ahead); ++i) {
-            if (!started[i] && (best == count || members[i].size > members[best].size))
+            if (!started[i] && (best == count || members[i].PackedSize() > members[best].PackedSize()))
                 best = i;
         }
         return best;
@@ -91,7 +93,7 @@ void PackInOrder(const std::vector<MemberSource>& members, PackMethod method, co
         } catch (...) {
             error = std::current_exception();
         }
-        done += members[i].size - reported;
+        done += members[i].PackedSize() - reported;
         lock.lock();
         if (error && !failure)
             failure = error;

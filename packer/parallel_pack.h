@@ -27,6 +27,3 @@ using PackedFileWriter = std::function<void(size_t index, const PackedFile& file
 // this process may run on.
 void PackInOrder(const std::vector<MemberSource>& members, PackMethod method, const PackedFileWriter& write,
                  const std::function<void(uint64_t done)>& progress, unsigned jobs = 0);
-
-// The processors this process may run on (its affinity mask), at least 1.
-unsigned UsableProcessors();
