@@ -5,20 +5,10 @@
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int);
 
-// The command line after the program's name, as WinMain is given it.
-static LPSTR ArgumentsOf(LPSTR line)
-{
-    BOOL quoted = FALSE;
-    for (; *line != '\0' && (quoted || (*line != ' ' && *line != '\t')); ++line) {
-        if (*line == '"')
-            quoted = !quoted;
-    }
-    while (*line == ' ' || *line == '\t')
-        ++line;
-    return line;
-}
+// The installer takes no command line: WinMain is given an empty one.
+static char noArguments[] = "";
 
 extern "C" void StubStart()
 {
-    ExitProcess(WinMain(GetModuleHandleA(NULL), NULL, ArgumentsOf(GetCommandLineA()), SW_SHOWDEFAULT));
+    ExitProcess(WinMain(GetModuleHandleA(NULL), NULL, noArguments, SW_SHOWDEFAULT));
 }
