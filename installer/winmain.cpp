@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <commctrl.h>
 
 #include "base/caption.h"
 #include "base/process_state.h"
@@ -32,6 +33,9 @@ static BOOL UserConfirmed()
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     instanceHandle = instance;
+    // The manifest asks for common controls 6; some Windows XP builds show no
+    // dialog or message box of such a program until comctl32 is loaded.
+    InitCommonControls();
     if (!OperatingSystemSupported()) {
         ShowWarning(NULL, "このﾌﾟﾛｸﾞﾗﾑはWin98/2000以降のOSでのみ動作します｡");
         return 1;

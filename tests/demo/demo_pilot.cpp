@@ -20,7 +20,7 @@ static int shots;
 
 static void Shoot(const char* stage)
 {
-    Sleep(500); // let the window finish painting
+    Sleep(WaitLimit(500)); // let the window finish painting
     char name[64];
     wsprintfA(name, "%02d-%s.bmp", ++shots, stage);
     SaveScreenshot(outDir + "\\" + name);
@@ -58,9 +58,10 @@ static bool FollowRun(const PROCESS_INFORMATION& process)
     int stepShot = -1;
     int step = -1;
     DWORD started = GetTickCount();
+    const DWORD limit = WaitLimit(kRunLimitMs);
     while (WaitForSingleObject(process.hProcess, 50) == WAIT_TIMEOUT) {
-        if (GetTickCount() - started > kRunLimitMs) {
-            fprintf(stderr, "demo_pilot: the installer still runs after %lu s; stopping it\n", kRunLimitMs / 1000);
+        if (GetTickCount() - started > limit) {
+            fprintf(stderr, "demo_pilot: the installer still runs after %lu s; stopping it\n", limit / 1000);
             TerminateProcess(process.hProcess, 1);
             return false;
         }

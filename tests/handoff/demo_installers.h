@@ -14,7 +14,7 @@ struct DemoInstaller {
     std::string versionText = "1.10";
 };
 
-// build/win64/demo-setup.exe taken apart.
+// The build's demo-setup.exe taken apart.
 DemoInstaller LoadDemoInstaller();
 
 // Adds a stored member and counts it.

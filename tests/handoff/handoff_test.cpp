@@ -30,10 +30,10 @@ bool Exists(const std::string& path)
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// Whether notepad shows the release notes within `waitMs`.
+// Whether notepad shows the release notes within WaitLimit(waitMs).
 bool ReleaseNotesOpen(DWORD waitMs)
 {
-    for (DWORD begun = GetTickCount(); GetTickCount() - begun < waitMs; Sleep(50)) {
+    for (DWORD begun = GetTickCount(); GetTickCount() - begun < WaitLimit(waitMs); Sleep(50)) {
         if (FindNotepadShowing("Morlu.txt") != NULL)
             return true;
     }
@@ -335,7 +335,7 @@ TEST_F(Handoff, ResultIsReadOnlyAtTheOncePerSecondLook)
         if (stepTwo == 0 && StepShown(progress) == 2)
             stepTwo = GetTickCount();
         dialog = WaitForShortcutDialog(0);
-        ASSERT_LT(GetTickCount() - begun, 20000u) << "no shortcut dialog";
+        ASSERT_LT(GetTickCount() - begun, WaitLimit(20000)) << "no shortcut dialog";
     }
     DWORD read = GetTickCount();
     Bytes tick;

@@ -37,7 +37,12 @@ TEST_P(OsGate, OlderSystemsAreRefusedBeforeAnythingElse)
     EXPECT_TRUE(run.TempEntries().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Win95AndNt4, OsGate, ::testing::Values("win95", "nt40"));
+std::string VersionName(const ::testing::TestParamInfo<const char*>& info)
+{
+    return info.param;
+}
+
+INSTANTIATE_TEST_SUITE_P(Win95AndNt4, OsGate, ::testing::Values("win95", "nt40"), VersionName);
 
 class SupportedOs : public ::testing::TestWithParam<const char*> {};
 
@@ -56,6 +61,7 @@ TEST_P(SupportedOs, NewerSystemsGoOnToThePayload)
     EXPECT_EQ(run.WaitForExit(), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Win98MeW2kW10, SupportedOs, ::testing::Values("win98", "winme", "win2k", "win10"));
+INSTANTIATE_TEST_SUITE_P(Win98MeW2kW10, SupportedOs, ::testing::Values("win98", "winme", "win2k", "win10"),
+                         VersionName);
 
 } // namespace

@@ -113,7 +113,7 @@ bool InstallerRun::Start()
 
 DWORD InstallerRun::WaitForExit(DWORD timeoutMs)
 {
-    if (WaitForSingleObject(process_.hProcess, timeoutMs) != WAIT_OBJECT_0) {
+    if (WaitForSingleObject(process_.hProcess, WaitLimit(timeoutMs)) != WAIT_OBJECT_0) {
         TerminateProcess(process_.hProcess, 99);
         WaitForSingleObject(process_.hProcess, 5000);
         return kStillRunning;

@@ -11,7 +11,7 @@
 
 const DWORD kStillRunning = STILL_ACTIVE;
 
-// The x86-64 stub that the tests run.
+// The stub of the build under test: x86-64 or the shipping i686 one.
 Bytes StubImage();
 
 class InstallerRun {
@@ -27,8 +27,8 @@ public:
 
     bool Start();
     DWORD processId() const { return process_.dwProcessId; }
-    // The exit code, or kStillRunning when the program did not end in time
-    // (it is then terminated).
+    // The exit code, or kStillRunning when the program did not end within
+    // WaitLimit(timeoutMs) (it is then terminated).
     DWORD WaitForExit(DWORD timeoutMs = 20000);
 
     HWND WaitForMessageBox(DWORD timeoutMs = 20000);

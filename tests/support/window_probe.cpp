@@ -56,8 +56,20 @@ std::vector<HWND> TopLevelWindowsOf(DWORD processId)
     return search.found;
 }
 
+DWORD WaitLimit(DWORD ms)
+{
+    static const DWORD scale = [] {
+        char text[16];
+        DWORD length = GetEnvironmentVariableA("MORLU_WAIT_SCALE", text, sizeof text);
+        int factor = length > 0 && length < sizeof text ? atoi(text) : 1;
+        return factor > 1 ? (DWORD)factor : 1;
+    }();
+    return ms * scale;
+}
+
 HWND WaitForWindow(DWORD processId, const std::function<bool(HWND)>& matches, DWORD timeoutMs)
 {
+    timeoutMs = WaitLimit(timeoutMs);
     DWORD start = GetTickCount();
     for (;;) {
         for (HWND window : TopLevelWindowsOf(processId)) {
@@ -121,10 +133,9 @@ void PressButton(HWND dialog, int id)
 bool Answer(HWND dialog, int id)
 {
     PressButton(dialog, id);
-    for (int i = 0; i < 250; ++i) {
+    for (DWORD start = GetTickCount(); GetTickCount() - start < WaitLimit(5000); Sleep(20)) {
         if (!IsWindow(dialog) || !IsWindowVisible(dialog))
             return true;
-        Sleep(20);
     }
     return false;
 }
