@@ -296,8 +296,8 @@ TEST_F(Build, AnIgnoredHangUpIsStillIgnored)
     WriteBytes(In() + "/large.bin", RandomBytes(24 << 20, 8));
     // The hang-up comes once the temporary file is there, while the members are packed.
     std::string command = "'" + MorluPack() + "' build --quiet --stub '" + Stub() + "' --version 1 -o '" + Out() +
-                          "' '" + In() + "' & until ls '" + temp_.Path() + "'/.setup.exe.* >/dev/null 2>&1; do " +
-                          "sleep 0.02; done; kill -HUP $!; wait $!";
+                          "' '" + In() + "' & while kill -0 $! 2>/dev/null && ! ls '" + temp_.Path() +
+                          "'/.setup.exe.* >/dev/null 2>&1; do sleep 0.02; done; kill -HUP $!; wait $!";
     RunResult ignored = RunProgram({"sh", "-c", "trap '' HUP; " + command});
     EXPECT_EQ(ignored.exitCode, 0) << ignored.err;
     EXPECT_TRUE(Exists(Out()));
