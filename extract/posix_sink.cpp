@@ -30,12 +30,15 @@ int PosixSinkLastError()
 const size_t kNativeNameCapacity = 3 * kMaxNameLength + 1;
 
 // Separators first, DBCS-aware, so that a trail byte 0x5C stays in its
-// character. A name that is no valid code page 932 keeps its bytes.
+// character. A name that is no valid code page 932 keeps its bytes. ASCII is
+// the same in both: the converter is loaded only for other names.
 static void NativeName(const char* name, char* native)
 {
     char slashed[kMaxNameLength + 1];
     size_t length = 0;
+    bool ascii = true;
     for (const unsigned char* p = (const unsigned char*)name; *p != '\0'; ++p) {
+        ascii = ascii && *p < 0x80;
         if (IsCp932LeadByte(*p) && p[1] != '\0') {
             slashed[length++] = (char)*p++;
             slashed[length++] = (char)*p;
@@ -44,6 +47,10 @@ static void NativeName(const char* name, char* native)
         }
     }
     slashed[length] = '\0';
+    if (ascii) {
+        memcpy(native, slashed, length + 1);
+        return;
+    }
 
     static iconv_t converter = iconv_open("UTF-8", "CP932");
     if (converter != (iconv_t)-1) {
@@ -124,10 +131,11 @@ static MemberFile PosixCreate(const char* path, uint32_t nameOffset)
 
     // Beside the member, so that the rename stays within one folder.
     static unsigned serial;
+    static const long pid = (long)getpid();
     int prefix = current.folder == AT_FDCWD ? (int)folderLength + 1 : 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
         snprintf(current.temporary, sizeof current.temporary, "%.*s.morlu-%ld-%u.tmp", prefix, current.name,
-                 (long)getpid(), serial++);
+                 pid, serial++);
         int fd = openat(current.folder, current.temporary,
                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd >= 0)
@@ -160,25 +168,84 @@ static bool IsLeapYear(int year)
     return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
 }
 
+// Days from 1970-01-01 to a date after it (month 1 to 12). Years counted from
+// March put the leap day last.
+static int64_t DaysSince1970(int64_t year, unsigned month, unsigned day)
+{
+    if (month <= 2) {
+        year -= 1;
+        month += 12;
+    }
+    return 365 * year + year / 4 - year / 100 + year / 400 + (153 * (month - 3) + 2) / 5 + day - 719469;
+}
+
+// The local time zone's offset from UTC at instant u, in seconds. localtime_r
+// reads the zone once per process; mktime would look at /etc/localtime for
+// every member.
+static bool UtcOffset(time_t u, long* offset)
+{
+    struct tm local;
+    if (localtime_r(&u, &local) == nullptr)
+        return false;
+    *offset = local.tm_gmtoff;
+    return true;
+}
+
+// The instant at which the clock on the wall reads wall (its fields counted as
+// seconds since 1970 as if in UTC). A wall time that occurs twice, as when
+// summer time ends, is the earlier instant; one that a change skips, as when
+// summer time begins, is read with the offset from before the change. Offsets
+// that change twice within a day are not told apart.
+static bool UtcFromWallClock(int64_t wall, time_t* when)
+{
+    const long kDay = 86400;
+    long a, b, c;
+    if (!UtcOffset((time_t)wall, &a))
+        return false;
+    time_t u1 = (time_t)(wall - a);
+    if (!UtcOffset(u1, &b))
+        return false;
+    bool u1Fits = u1 + b == wall;
+    if (u1Fits) {
+        // The offset a day earlier, which an earlier reading would use.
+        if (!UtcOffset(u1 - kDay, &c))
+            return false;
+        if (c == b) {
+            *when = u1;
+            return true;
+        }
+        b = c;
+    }
+    time_t u2 = (time_t)(wall - b);
+    if (!UtcOffset(u2, &c))
+        return false;
+    if (u2 + c == wall)
+        *when = u2;
+    else if (u1Fits)
+        *when = u1;
+    else
+        *when = u1 > u2 ? u1 : u2;
+    return true;
+}
+
 static void PosixSetTime(MemberFile file, uint16_t dosDate, uint16_t dosTime)
 {
     static const int kDaysInMonth[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    struct tm local;
-    memset(&local, 0, sizeof local);
-    local.tm_year = 80 + (dosDate >> 9);
-    local.tm_mon = (dosDate >> 5 & 0x0F) - 1;
-    local.tm_mday = dosDate & 0x1F;
-    local.tm_hour = dosTime >> 11;
-    local.tm_min = dosTime >> 5 & 0x3F;
-    local.tm_sec = (dosTime & 0x1F) * 2;
-    local.tm_isdst = -1;
-    if (local.tm_mon < 0 || local.tm_mon > 11 || local.tm_hour > 23 || local.tm_min > 59)
+    int year = 1980 + (dosDate >> 9);
+    int month = (dosDate >> 5 & 0x0F) - 1;
+    int day = dosDate & 0x1F;
+    int hour = dosTime >> 11;
+    int minute = dosTime >> 5 & 0x3F;
+    int second = (dosTime & 0x1F) * 2; // 60 and 62 run into the next minute
+    if (month < 0 || month > 11 || hour > 23 || minute > 59)
         return;
-    int days = kDaysInMonth[local.tm_mon] + (local.tm_mon == 1 && IsLeapYear(1900 + local.tm_year));
-    if (local.tm_mday < 1 || local.tm_mday > days)
+    int days = kDaysInMonth[month] + (month == 1 && IsLeapYear(year));
+    if (day < 1 || day > days)
         return;
-    time_t when = mktime(&local);
-    if (when == (time_t)-1)
+    int64_t wall = DaysSince1970(year, (unsigned)month + 1, (unsigned)day) * 86400;
+    wall += hour * 3600 + minute * 60 + second;
+    time_t when;
+    if (!UtcFromWallClock(wall, &when))
         return;
     struct timespec times[2];
     times[0].tv_sec = when;
