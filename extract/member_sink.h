@@ -28,6 +28,6 @@ struct MemberSink {
 extern const MemberSink windowsMemberSink;
 #else
 extern const MemberSink posixMemberSink;
-// errno of the POSIX sink's last failed create or write.
+// errno of the POSIX sink's last failed create or write on the calling thread.
 int PosixSinkLastError();
 #endif

@@ -11,15 +11,18 @@
 #include <fcntl.h>
 #include <iconv.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <atomic>
+
 #include "extract/member_header.h"
 #include "extract/member_sink.h"
 
-static int lastError;
+static thread_local int lastError;
 
 int PosixSinkLastError()
 {
@@ -28,6 +31,15 @@ int PosixSinkLastError()
 
 // CP932 to UTF-8 takes at most 3 bytes a byte.
 const size_t kNativeNameCapacity = 3 * kMaxNameLength + 1;
+
+struct Converter {
+    iconv_t handle = iconv_open("UTF-8", "CP932");
+    ~Converter()
+    {
+        if (handle != (iconv_t)-1)
+            iconv_close(handle);
+    }
+};
 
 // Separators first, DBCS-aware, so that a trail byte 0x5C stays in its
 // character. A name that is no valid code page 932 keeps its bytes. ASCII is
@@ -52,14 +64,14 @@ static void NativeName(const char* name, char* native)
         return;
     }
 
-    static iconv_t converter = iconv_open("UTF-8", "CP932");
-    if (converter != (iconv_t)-1) {
+    static thread_local Converter converter;
+    if (converter.handle != (iconv_t)-1) {
         char* in = slashed;
         size_t inLeft = length;
         char* out = native;
         size_t outLeft = kNativeNameCapacity - 1;
-        iconv(converter, nullptr, nullptr, nullptr, nullptr);
-        if (iconv(converter, &in, &inLeft, &out, &outLeft) != (size_t)-1) {
+        iconv(converter.handle, nullptr, nullptr, nullptr, nullptr);
+        if (iconv(converter.handle, &in, &inLeft, &out, &outLeft) != (size_t)-1) {
             *out = '\0';
             return;
         }
@@ -67,35 +79,36 @@ static void NativeName(const char* name, char* native)
     memcpy(native, slashed, length + 1);
 }
 
-// The one member being written; the engine has at most one open at a time.
-static struct {
-    int folder;                   // AT_FDCWD, or a subfolder opened for the member
-    char name[4096];              // relative to folder
-    char temporary[4096];         // relative to folder
-} current = {AT_FDCWD, {}, {}};
+// A member being written. Threads may write several members at once.
+struct OpenMember {
+    int fd;
+    int folder;           // AT_FDCWD, or a subfolder opened for the member
+    char name[4096];      // relative to folder
+    char temporary[4096]; // relative to folder
+};
 
-// Lets go of the member's subfolder; error, if not 0, is why the member failed.
-static void EndMember(int error)
+// Lets go of the member; error, if not 0, is why it failed.
+static void EndMember(OpenMember* member, int error)
 {
     if (error != 0)
         lastError = error;
-    if (current.folder != AT_FDCWD)
-        close(current.folder);
-    current.folder = AT_FDCWD;
+    if (member->folder != AT_FDCWD)
+        close(member->folder);
+    free(member);
 }
 
-// current.name holds the destination, a slash and the member's native name.
+// member->name holds the destination, a slash and the member's native name.
 // Enters the member's subfolders below the destination, each without following
-// a link, and leaves current.folder and current.name for the last component.
-static bool EnterSubfolders(size_t destinationLength)
+// a link, and leaves member->folder and member->name for the last component.
+static bool EnterSubfolders(OpenMember* member, size_t destinationLength)
 {
-    current.folder = AT_FDCWD;
-    char* name = current.name + destinationLength + 1;
+    member->folder = AT_FDCWD;
+    char* name = member->name + destinationLength + 1;
     char* slash = strrchr(name, '/');
     if (slash == nullptr)
         return true;
-    current.name[destinationLength] = '\0';
-    int folder = open(current.name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    member->name[destinationLength] = '\0';
+    int folder = open(member->name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     for (char* component = name; folder >= 0 && component < slash;) {
         char* end = strchr(component, '/');
         *end = '\0';
@@ -110,8 +123,8 @@ static bool EnterSubfolders(size_t destinationLength)
         lastError = errno;
         return false;
     }
-    current.folder = folder;
-    memmove(current.name, slash + 1, strlen(slash + 1) + 1);
+    member->folder = folder;
+    memmove(member->name, slash + 1, strlen(slash + 1) + 1);
     return true;
 }
 
@@ -119,39 +132,47 @@ static MemberFile PosixCreate(const char* path, uint32_t nameOffset)
 {
     // The engine joined the folder and the name with a backslash.
     size_t folderLength = nameOffset - 1;
-    if (folderLength + 1 + kNativeNameCapacity > sizeof current.name) {
+    if (folderLength + 1 + kNativeNameCapacity > sizeof OpenMember::name) {
         lastError = ENAMETOOLONG;
         return kNoMemberFile;
     }
-    memcpy(current.name, path, folderLength);
-    current.name[folderLength] = '/';
-    NativeName(path + nameOffset, current.name + folderLength + 1);
-    if (!EnterSubfolders(folderLength))
+    OpenMember* member = (OpenMember*)malloc(sizeof(OpenMember));
+    if (member == nullptr) {
+        lastError = ENOMEM;
         return kNoMemberFile;
+    }
+    memcpy(member->name, path, folderLength);
+    member->name[folderLength] = '/';
+    NativeName(path + nameOffset, member->name + folderLength + 1);
+    if (!EnterSubfolders(member, folderLength)) {
+        free(member);
+        return kNoMemberFile;
+    }
 
     // Beside the member, so that the rename stays within one folder.
-    static unsigned serial;
+    static std::atomic<unsigned> serial;
     static const long pid = (long)getpid();
-    int prefix = current.folder == AT_FDCWD ? (int)folderLength + 1 : 0;
+    int prefix = member->folder == AT_FDCWD ? (int)folderLength + 1 : 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        snprintf(current.temporary, sizeof current.temporary, "%.*s.morlu-%ld-%u.tmp", prefix, current.name,
-                 pid, serial++);
-        int fd = openat(current.folder, current.temporary,
-                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd >= 0)
-            return fd;
+        snprintf(member->temporary, sizeof member->temporary, "%.*s.morlu-%ld-%u.tmp", prefix, member->name, pid,
+                 serial++);
+        member->fd = openat(member->folder, member->temporary,
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (member->fd >= 0)
+            return (MemberFile)member;
         if (errno != EEXIST)
             break;
     }
-    EndMember(errno);
+    EndMember(member, errno);
     return kNoMemberFile;
 }
 
 static uint32_t PosixWrite(MemberFile file, const unsigned char* bytes, uint32_t count)
 {
+    int fd = ((OpenMember*)file)->fd;
     uint32_t done = 0;
     while (done < count) {
-        ssize_t written = write((int)file, bytes + done, count - done);
+        ssize_t written = write(fd, bytes + done, count - done);
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0) {
@@ -251,22 +272,23 @@ static void PosixSetTime(MemberFile file, uint16_t dosDate, uint16_t dosTime)
     times[0].tv_sec = when;
     times[0].tv_nsec = 0;
     times[1] = times[0];
-    futimens((int)file, times);
+    futimens(((OpenMember*)file)->fd, times);
 }
 
 static bool PosixClose(MemberFile file, bool keep)
 {
+    OpenMember* member = (OpenMember*)file;
     // A failed close may be the write that did not reach the disk.
-    bool written = close((int)file) == 0;
+    bool written = close(member->fd) == 0;
     int error = errno;
-    if (keep && written && renameat(current.folder, current.temporary, current.folder, current.name) == 0) {
-        EndMember(0);
+    if (keep && written && renameat(member->folder, member->temporary, member->folder, member->name) == 0) {
+        EndMember(member, 0);
         return true;
     }
     if (written)
         error = errno;
-    unlinkat(current.folder, current.temporary, 0);
-    EndMember(keep ? error : 0);
+    unlinkat(member->folder, member->temporary, 0);
+    EndMember(member, keep ? error : 0);
     return !keep;
 }
 
