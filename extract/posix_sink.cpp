@@ -82,39 +82,72 @@ static void NativeName(const char* name, char* native)
 // A member being written. Threads may write several members at once.
 struct OpenMember {
     int fd;
-    int folder;           // AT_FDCWD, or a subfolder opened for the member
+    int folder;           // AT_FDCWD, the destination's descriptor, or a subfolder opened for the member
     char name[4096];      // relative to folder
     char temporary[4096]; // relative to folder
 };
+
+// The destination folder, when a run opened it: set before the run, only
+// read during it.
+static struct {
+    int fd = -1;
+    char path[4096];
+    size_t length = 0;
+} destination;
+
+void PosixSinkUseDestination(const char* folder)
+{
+    if (destination.fd >= 0)
+        close(destination.fd);
+    destination.fd = -1;
+    size_t length = folder != nullptr ? strlen(folder) : 0;
+    if (folder == nullptr || length >= sizeof destination.path)
+        return;
+#ifdef O_PATH
+    destination.fd = open(folder, O_PATH | O_DIRECTORY | O_CLOEXEC);
+#else
+    destination.fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+#endif
+    memcpy(destination.path, folder, length + 1);
+    destination.length = length;
+}
 
 // Lets go of the member; error, if not 0, is why it failed.
 static void EndMember(OpenMember* member, int error)
 {
     if (error != 0)
         lastError = error;
-    if (member->folder != AT_FDCWD)
+    if (member->folder != AT_FDCWD && member->folder != destination.fd)
         close(member->folder);
     free(member);
 }
 
-// member->name holds the destination, a slash and the member's native name.
-// Enters the member's subfolders below the destination, each without following
-// a link, and leaves member->folder and member->name for the last component.
-static bool EnterSubfolders(OpenMember* member, size_t destinationLength)
+// member->name holds the member's native name from nameStart on, and before
+// it, when base is AT_FDCWD, the destination and a slash. Enters the member's
+// subfolders below the destination, each without following a link, and leaves
+// member->folder and member->name for the last component.
+static bool EnterSubfolders(OpenMember* member, int base, size_t nameStart)
 {
-    member->folder = AT_FDCWD;
-    char* name = member->name + destinationLength + 1;
+    member->folder = base;
+    char* name = member->name + nameStart;
     char* slash = strrchr(name, '/');
-    if (slash == nullptr)
+    if (slash == nullptr) {
+        if (nameStart > 0 && base != AT_FDCWD)
+            memmove(member->name, name, strlen(name) + 1);
         return true;
-    member->name[destinationLength] = '\0';
-    int folder = open(member->name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    }
+    int folder = base;
+    if (base == AT_FDCWD) {
+        member->name[nameStart - 1] = '\0';
+        folder = open(member->name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    }
     for (char* component = name; folder >= 0 && component < slash;) {
         char* end = strchr(component, '/');
         *end = '\0';
         int inner = openat(folder, component, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         int error = errno;
-        close(folder);
+        if (folder != base)
+            close(folder);
         folder = inner;
         errno = error;
         component = end + 1;
@@ -141,10 +174,12 @@ static MemberFile PosixCreate(const char* path, uint32_t nameOffset)
         lastError = ENOMEM;
         return kNoMemberFile;
     }
+    bool inDestination = destination.fd >= 0 && folderLength == destination.length &&
+                         memcmp(path, destination.path, folderLength) == 0;
     memcpy(member->name, path, folderLength);
     member->name[folderLength] = '/';
     NativeName(path + nameOffset, member->name + folderLength + 1);
-    if (!EnterSubfolders(member, folderLength)) {
+    if (!EnterSubfolders(member, inDestination ? destination.fd : AT_FDCWD, folderLength + 1)) {
         free(member);
         return kNoMemberFile;
     }

@@ -46,7 +46,9 @@ static int RunExtract(int argc, char** argv)
     if (code != EXIT_OK)
         return code;
     SetMemberSink(nullptr);
+    PosixSinkUseDestination(folder.c_str());
     int result = ExtractArchiveInParallel(folder.c_str(), loaded.archive, loaded.size, AvailableCores());
+    PosixSinkUseDestination(nullptr);
     if (result < 0)
         return ReportExtractFailure(file, result);
     if (loaded.installer && loaded.memberCount != result)

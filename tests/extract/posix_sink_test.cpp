@@ -13,10 +13,14 @@
 
 namespace {
 
+// As morlu-pack extracts: relative to the destination, opened once.
 int ExtractTo(const std::string& folder, const Bytes& archive)
 {
     SetMemberSink(nullptr);
-    return ExtractArchive(folder.c_str(), archive.data(), (uint32_t)archive.size());
+    PosixSinkUseDestination(folder.c_str());
+    int result = ExtractArchive(folder.c_str(), archive.data(), (uint32_t)archive.size());
+    PosixSinkUseDestination(nullptr);
+    return result;
 }
 
 time_t LocalDosTime(uint16_t date, uint16_t time)
