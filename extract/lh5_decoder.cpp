@@ -341,18 +341,17 @@ static inline void CopyInsideWindow(unsigned char* out, unsigned distance, unsig
 // copy may run up to kCopySlack bytes past its end: later output overwrites
 // those bytes before anything reads them.
 const unsigned kFarthestDistance = 8192;
-const unsigned kCopySlack = 16;
+const unsigned kCopySlack = 32;
 
 static inline void CopyWithSlack(unsigned char* out, unsigned distance, unsigned length)
 {
     const unsigned char* from = out - distance;
     unsigned char* const end = out + length;
     if (distance >= 16) {
-        do {
+        memcpy(out, from, 16);
+        memcpy(out + 16, from + 16, 16);
+        for (out += 32, from += 32; out < end; out += 16, from += 16)
             memcpy(out, from, 16);
-            out += 16;
-            from += 16;
-        } while (out < end);
     } else if (distance >= 8) {
         do {
             memcpy(out, from, 8);
