@@ -5,7 +5,12 @@ bench/make_corpus.py, checks that every extraction wrote its corpus byte for
 byte, and prints one table: corpus x tool, wall and CPU time, MB/s, and the
 ratio to the fastest peer.
 
-Usage: bench/extract_bench.py [--runs N] [--pack PATH] [CORPUS...]
+The extractions write into a RAM folder (/dev/shm) unless --out names
+another: on a disk, a folder's file creations right after the previous run's
+deletions cost ext4 a search for inodes that are not freshly freed, which
+swamps the small files' times and varies from run to run.
+
+Usage: bench/extract_bench.py [--runs N] [--pack PATH] [--out DIR] [CORPUS...]
 (from anywhere; builds and uses build/native/morlu-pack unless --pack names another)"""
 import argparse
 import filecmp
@@ -65,9 +70,8 @@ def same_output(out, files):
     return all(filecmp.cmp(p, out / p.name, shallow=False) for p in files)
 
 
-def run_once(name, command, writes, archive, files):
+def run_once(name, command, writes, archive, files, out):
     """One timed run into a fresh folder, its output checked: wall and CPU seconds."""
-    out = WORK / "out"
     shutil.rmtree(out, ignore_errors=True)
     out.mkdir(parents=True)
     before = resource.getrusage(resource.RUSAGE_CHILDREN)
@@ -87,6 +91,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--runs", type=int, default=5, help="runs per tool and corpus; the best counts (default 5)")
     parser.add_argument("--pack", type=Path, help="the morlu-pack to time (default: build it in build/native)")
+    parser.add_argument("--out", type=Path, help="where the tools extract (default: a folder in /dev/shm, else "
+                                                  "build/bench/out)")
     parser.add_argument("corpora", nargs="*", default=list(make_corpus.KINDS), help="corpora to time (default: all)")
     arguments = parser.parse_args()
     global PACK
@@ -96,8 +102,13 @@ def main():
         subprocess.run(["cmake", "--build", "--preset", "native", "--target", "morlu-pack"], cwd=ROOT, check=True,
                        stdout=subprocess.DEVNULL)
 
-    print("== extraction: %d cores, best of %d runs, every output checked byte for byte; ratio = fastest peer's time "
-          "/ this tool's" % (os.cpu_count(), arguments.runs))
+    out = arguments.out
+    if out is None:
+        out = Path("/dev/shm/morlu-bench-%d" % os.getpid()) if Path("/dev/shm").is_dir() else WORK / "out"
+    out = out.resolve()
+
+    print("== extraction into %s: %d cores, best of %d runs, every output checked byte for byte; ratio = fastest "
+          "peer's time / this tool's" % (out, os.cpu_count(), arguments.runs))
     print("%-7s %-19s %7s %8s %8s %8s %8s %8s %8s" % ("corpus", "tool", "files", "MB", "wall s", "cpu s", "MB/s",
                                                       "wall x", "cpu x"))
     verdicts = []
@@ -110,7 +121,7 @@ def main():
         cpus = {name: [] for name, _, _ in TOOLS}
         for _ in range(arguments.runs):
             for name, command, writes in TOOLS:
-                wall, cpu = run_once(name, command, writes, archive, files)
+                wall, cpu = run_once(name, command, writes, archive, files, out)
                 walls[name].append(wall)
                 cpus[name].append(cpu)
         wall = {name: min(times) for name, times in walls.items()}
