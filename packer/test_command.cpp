@@ -27,7 +27,7 @@ static bool NamesASubfolder(const char* name)
 
 // The installer extracts into a fresh work folder: a member in a subfolder
 // cannot be created there. Nothing is kept but the names of the members that
-// came out whole, which close gets in archive order on the calling thread.
+// came out whole, which close gets in archive order, one at a time.
 static std::vector<std::string> keptNames;
 
 static MemberFile CreateAsTheInstallerWould(const char* path, uint32_t nameOffset)
