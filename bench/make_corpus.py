@@ -1,65 +1,99 @@
 #!/usr/bin/env python3
-"""Writes the benchmark corpus into a folder: text, program-like binaries and
-random data, 40 MB in all, the same bytes on every run and machine."""
+"""Writes the extraction benchmark's corpora, one folder each, under FOLDER:
+text (English prose: the system's Debian changelogs), binary (x86 programs:
+wine's Windows DLLs and programs), stored (random bytes, which jlha stores),
+small (2,400 files of 256 bytes to 20 KB cut from the others) and base64
+(random bytes in base64 lines). About 31 MB each, small 11 MB. Generated
+parts are the same on every run; the system's files depend on what is installed.
+
+Usage: bench/make_corpus.py FOLDER [KIND...]"""
+import base64
+import gzip
+import math
 import random
-import struct
 import sys
 from pathlib import Path
 
-WORDS = ("the installer extracts members of an archive into a work folder and checks each CRC before it "
-         "starts the inner program window shortcut release notes with Morlu version file data block code "
-         "length distance literal table header method stored packed original size time date attribute "
-         "level name extended folder path system registry setup progress step finish cancel retry").split()
+MB = 1 << 20
+KINDS = ("text", "binary", "stored", "small", "base64")
+PROGRAMS = Path("/usr/lib/x86_64-linux-gnu/wine/x86_64-windows")
 
 
-def text(rng, size):
+def english(size):
+    """Debian changelogs, whole, in path order, up to size bytes."""
     out, length = [], 0
-    while length < size:
-        line = " ".join(rng.choice(WORDS) for _ in range(rng.randint(4, 14)))
-        line = line.capitalize() + rng.choice((".", ".", ",", ":", "!")) + "\r\n"
-        if rng.random() < 0.05:
-            line = "%d\t%08X\t%s\r\n" % (rng.randint(0, 99999), rng.getrandbits(32), line.strip())
-        out.append(line)
-        length += len(line)
-    return "".join(out).encode("ascii")[:size]
-
-
-def binary(rng, size):
-    """Code-like bytes, little-endian tables, strings and zero padding."""
-    out, length, address = [], 0, 0x401000
-    opcodes = [bytes.fromhex(h) for h in ("8b45", "8945", "e8", "ff15", "c3", "55", "8bec", "83ec", "6a00",
-                                          "50", "51", "52", "85c0", "74", "75", "eb", "0fb6", "33c0")]
-    while length < size:
-        kind = rng.random()
-        if kind < 0.55:
-            chunk = b"".join(rng.choice(opcodes) + bytes([rng.getrandbits(8)]) for _ in range(rng.randint(4, 40)))
-        elif kind < 0.75:
-            chunk = b"".join(struct.pack("<I", address + 4 * rng.randint(0, 255)) for _ in range(rng.randint(4, 64)))
-            address += 0x40
-        elif kind < 0.9:
-            chunk = rng.choice(WORDS).encode() + b"\0"
-        else:
-            chunk = bytes(rng.randint(1, 512))
-        out.append(chunk)
-        length += len(chunk)
+    for path in sorted(Path("/usr/share/doc").glob("*/changelog*.gz")):
+        try:
+            data = gzip.decompress(path.read_bytes())
+        except (OSError, EOFError):
+            continue
+        out.append(data)
+        length += len(data)
+        if length >= size:
+            break
+    if length < size:
+        sys.exit("make_corpus: the changelogs in /usr/share/doc hold only %d bytes" % length)
     return b"".join(out)[:size]
 
 
-def noise(rng, size):
-    return rng.getrandbits(8 * size).to_bytes(size, "little")
+def programs(size):
+    """Wine's x86-64 Windows programs and libraries, whole, by name, up to size bytes."""
+    chosen, length = [], 0
+    for path in sorted(PROGRAMS.glob("*")):
+        if path.suffix not in (".dll", ".exe") or length >= size:
+            continue
+        chosen.append(path)
+        length += path.stat().st_size
+    if length < size:
+        sys.exit("make_corpus: %s holds only %d bytes of programs (bash scripts/install-deps)" % (PROGRAMS, length))
+    return chosen
+
+
+def write_pieces(folder, stem, suffix, data, piece):
+    for number, start in enumerate(range(0, len(data), piece)):
+        (folder / ("%s%d%s" % (stem, number, suffix))).write_bytes(data[start:start + piece])
+
+
+def make(folder, kind):
+    rng = random.Random("morlu-bench-" + kind)
+    folder.mkdir(parents=True)
+    if kind == "text":
+        write_pieces(folder, "changes", ".txt", english(30 * MB), 4 * MB)
+    elif kind == "binary":
+        for path in programs(30 * MB):
+            (folder / path.name).write_bytes(path.read_bytes())
+    elif kind == "stored":
+        write_pieces(folder, "noise", ".dat", rng.randbytes(30 * MB), 5 * MB)
+    elif kind == "base64":
+        lines = base64.encodebytes(rng.randbytes(30 * MB * 3 // 4 * 76 // 78)).replace(b"\n", b"\r\n")
+        write_pieces(folder, "encoded", ".txt", lines, 8 * MB)
+    else:
+        # Sizes spread evenly on a log scale; contents cut from prose,
+        # programs and random bytes, about half, two fifths and one tenth.
+        prose = english(4 * MB)
+        code = b"".join(path.read_bytes() for path in programs(4 * MB))
+        for number in range(2400):
+            size = int(math.exp(rng.uniform(math.log(256), math.log(20000))))
+            kind_of = rng.random()
+            if kind_of < 0.5:
+                start = rng.randrange(len(prose) - size)
+                data, suffix = prose[start:start + size], ".txt"
+            elif kind_of < 0.9:
+                start = rng.randrange(len(code) - size)
+                data, suffix = code[start:start + size], ".bin"
+            else:
+                data, suffix = rng.randbytes(size), ".dat"
+            (folder / ("f%04d%s" % (number, suffix))).write_bytes(data)
 
 
 def main():
-    folder = Path(sys.argv[1])
-    folder.mkdir(parents=True, exist_ok=True)
-    rng = random.Random(20240607)
-    mb = 1 << 20
-    files = [("manual%d.txt" % i, text, 4 * mb) for i in range(4)]
-    files += [("program%d.bin" % i, binary, 4 * mb) for i in range(4)]
-    files += [("noise%d.dat" % i, noise, 2 * mb) for i in range(3)]
-    files += [("small%02d.txt" % i, text, 64 * 1024 + i * 777) for i in range(32)]
-    for name, make, size in files:
-        (folder / name).write_bytes(make(rng, size))
+    if len(sys.argv) < 2:
+        sys.exit(__doc__)
+    root = Path(sys.argv[1])
+    for kind in sys.argv[2:] or KINDS:
+        if kind not in KINDS:
+            sys.exit("make_corpus: no corpus %r (%s)" % (kind, ", ".join(KINDS)))
+        make(root / kind, kind)
 
 
 if __name__ == "__main__":

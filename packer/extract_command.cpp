@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "extract/parallel_extract.h"
 #include "packer/cli_support.h"
 #include "packer/command.h"
 #include "packer/exit_codes.h"
@@ -51,7 +52,9 @@ static int RunExtract(int argc, char** argv)
     if (code != EXIT_OK)
         return code;
     SetMemberSink(nullptr);
-    int result = ExtractArchive(folder.c_str(), loaded.archive, loaded.size);
+    PosixSinkUseDestination(folder.c_str());
+    int result = ExtractArchiveInParallel(folder.c_str(), loaded.archive, loaded.size, AvailableCores());
+    PosixSinkUseDestination(nullptr);
     if (result < 0)
         return ReportExtractFailure(file, result);
     if (loaded.installer && loaded.memberCount != result)

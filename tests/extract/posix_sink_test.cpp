@@ -13,10 +13,14 @@
 
 namespace {
 
+// As morlu-pack extracts: relative to the destination, opened once.
 int ExtractTo(const std::string& folder, const Bytes& archive)
 {
     SetMemberSink(nullptr);
-    return ExtractArchive(folder.c_str(), archive.data(), (uint32_t)archive.size());
+    PosixSinkUseDestination(folder.c_str());
+    int result = ExtractArchive(folder.c_str(), archive.data(), (uint32_t)archive.size());
+    PosixSinkUseDestination(nullptr);
+    return result;
 }
 
 time_t LocalDosTime(uint16_t date, uint16_t time)
@@ -88,6 +92,75 @@ TEST(PosixSink, FilesCarryTheMembersTime)
     struct stat status = FileStatus(folder + "/stamped.txt");
     EXPECT_EQ(LocalDosTime(member.dosDate, member.dosTime), status.st_mtime);
     EXPECT_EQ(status.st_mtime, status.st_atime);
+}
+
+long UtcOffsetAt(time_t instant)
+{
+    struct tm local;
+    localtime_r(&instant, &local);
+    return local.tm_gmtoff;
+}
+
+// Every quarter hour of the wall clock for five hours either side of each
+// change of the offset, in a few years of zones with summer time (a half-hour
+// one, one that skips midnight). A wall time that occurs once is what mktime
+// makes of it; one that occurs twice is the earlier instant; one that is
+// skipped is read with the offset from before the change.
+TEST(PosixSink, TimesAcrossSummerTimeChanges)
+{
+    struct Case {
+        uint16_t date, time;
+        time_t expected;
+    };
+    for (const char* zone : {"America/New_York", "Australia/Lord_Howe", "America/Sao_Paulo"}) {
+        SCOPED_TRACE(zone);
+        ASSERT_EQ(0, setenv("TZ", zone, 1));
+        tzset();
+        std::vector<Case> cases;
+        std::vector<MemberSpec> members;
+        for (int year : {1990, 2006, 2007, 2018, 2024}) {
+            struct tm first = {};
+            first.tm_year = year - 1900;
+            first.tm_mday = 1;
+            time_t day = timegm(&first);
+            for (int d = 0; d < 366; ++d, day += 86400) {
+                if (UtcOffsetAt(day) == UtcOffsetAt(day + 86400))
+                    continue;
+                time_t change = day;
+                while (UtcOffsetAt(change + 900) == UtcOffsetAt(day))
+                    change += 900;
+                for (int step = -20; step <= 20; ++step) {
+                    // A wall time near the change, and the instants that show it.
+                    int64_t wall = change + UtcOffsetAt(change - 1) + step * 900;
+                    long before = UtcOffsetAt(wall - 86400), after = UtcOffsetAt(wall + 86400);
+                    bool earlyFits = wall - before + UtcOffsetAt(wall - before) == wall;
+                    bool lateFits = wall - after + UtcOffsetAt(wall - after) == wall;
+                    struct tm shown;
+                    time_t wallAsUtc = (time_t)wall;
+                    gmtime_r(&wallAsUtc, &shown);
+                    Case c;
+                    c.date = (uint16_t)((shown.tm_year - 80) << 9 | (shown.tm_mon + 1) << 5 | shown.tm_mday);
+                    c.time = (uint16_t)(shown.tm_hour << 11 | shown.tm_min << 5 | shown.tm_sec / 2);
+                    c.expected = earlyFits ? wall - before : lateFits ? wall - after : wall - before;
+                    if (earlyFits != lateFits || before == after) {
+                        EXPECT_EQ(LocalDosTime(c.date, c.time), c.expected) << wall;
+                    }
+                    cases.push_back(c);
+                    MemberSpec member = StoredMember("t" + std::to_string(cases.size()), BytesOf("x"));
+                    member.dosDate = c.date;
+                    member.dosTime = c.time;
+                    members.push_back(member);
+                }
+            }
+        }
+        ASSERT_GE(cases.size(), 300u);
+        std::string folder = FreshFolder("out");
+        ASSERT_EQ((int)cases.size(), ExtractTo(folder, ArchiveOf(members)));
+        for (size_t i = 0; i < cases.size(); ++i)
+            EXPECT_EQ(cases[i].expected, FileStatus(folder + "/t" + std::to_string(i + 1)).st_mtime) << i + 1;
+    }
+    unsetenv("TZ");
+    tzset();
 }
 
 TEST(PosixSink, TimesThatDoNotConvertLeaveTheFilesOwn)
