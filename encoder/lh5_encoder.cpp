@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "encoder/common_length.h"
 #include "encoder/lh5_block_writer.h"
 #include "encoder/optimal_parse.h"
 #include "encoder/token_sink.h"
@@ -24,7 +25,6 @@ const uint32_t kMaxLazy = 128;
 // A 3-byte reference from further back costs more bits than three literals.
 const uint32_t kFarMinMatch = 2048;
 
-
 struct Match {
     uint32_t length;
     uint32_t distance;
@@ -35,22 +35,6 @@ uint32_t Load32(const uint8_t* p)
     uint32_t v;
     memcpy(&v, p, 4);
     return v;
-}
-
-uint32_t CommonLength(const uint8_t* a, const uint8_t* b, uint32_t max)
-{
-    uint32_t n = 0;
-    while (n + 8 <= max) {
-        uint64_t x, y;
-        memcpy(&x, a + n, 8);
-        memcpy(&y, b + n, 8);
-        if (x != y)
-            break;
-        n += 8;
-    }
-    while (n < max && a[n] == b[n])
-        ++n;
-    return n;
 }
 
 // Matches are found through chains of positions with the same 4-byte hash.
@@ -90,7 +74,7 @@ public:
         head3_[h3] = pos;
         if (bestLength < kLh5MinMatch && near != kNoPosition && pos - near <= kFarMinMatch &&
             memcmp(data_ + near, here, kLh5MinMatch) == 0) {
-            bestLength = CommonLength(data_ + near, here, maxLength);
+            bestLength = CommonLength(data_ + near, here, 0, maxLength);
             best = Match{bestLength, pos - near};
         }
         if (maxLength < 4)
@@ -103,7 +87,7 @@ public:
         while (cand != kNoPosition && cand >= oldest && bestLength < maxLength && chain-- > 0) {
             const uint8_t* there = data_ + cand;
             if (there[bestLength] == here[bestLength] && Load32(there) == here4) {
-                uint32_t length = CommonLength(there, here, maxLength);
+                uint32_t length = CommonLength(there, here, 0, maxLength);
                 if (length > bestLength) {
                     bestLength = length;
                     best = Match{length, pos - cand};

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "encoder/common_length.h"
 #include "encoder/lh5_block_writer.h"
 
 namespace {
@@ -14,22 +15,6 @@ const uint32_t kNone = 0xFFFFFFFFu;
 const uint32_t kSlots = 2 * kLh5WindowSize;
 // Nodes looked at per position; deeper ones are rarely nearer matches.
 const int kMaxDepth = 48;
-
-uint32_t CommonLength(const uint8_t* a, const uint8_t* b, uint32_t from, uint32_t max)
-{
-    uint32_t n = from;
-    while (n + 8 <= max) {
-        uint64_t x, y;
-        memcpy(&x, a + n, 8);
-        memcpy(&y, b + n, 8);
-        if (x != y)
-            break;
-        n += 8;
-    }
-    while (n < max && a[n] == b[n])
-        ++n;
-    return n;
-}
 
 } // namespace
 
