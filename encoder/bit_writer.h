@@ -34,6 +34,20 @@ public:
         }
     }
 
+    // Appends the first bitCount bits of bytes, as another writer left them.
+    void Append(const uint8_t* bytes, uint64_t bitCount)
+    {
+        Reserve(bitCount / 8 + 8);
+        const uint8_t* p = bytes;
+        for (uint64_t words = bitCount / 32; words > 0; --words, p += 4)
+            Put((uint32_t)p[0] << 24 | (uint32_t)p[1] << 16 | (uint32_t)p[2] << 8 | p[3], 32);
+        int rest = (int)(bitCount % 32);
+        for (; rest >= 8; rest -= 8)
+            Put(*p++, 8);
+        if (rest > 0)
+            Put(*p >> (8 - rest), rest);
+    }
+
     // Writes the bits still held, the last byte padded with zero bits, and
     // trims the vector to the stream.
     void Flush()
@@ -51,6 +65,9 @@ public:
 
     // Bytes the stream takes so far, counting a partly filled last byte.
     size_t ByteCount() const { return used_ + (pendingBits_ + 7) / 8; }
+
+    // Bits written so far; after Flush, with the padding.
+    uint64_t BitCount() const { return (uint64_t)used_ * 8 + pendingBits_; }
 
 private:
     std::vector<uint8_t>& out_;

@@ -128,24 +128,18 @@ private:
     uint16_t prev_[kLh5WindowSize];
 };
 
-} // namespace
-
-bool EncodeLh5(const uint8_t* data, size_t size, size_t sizeLimit, std::vector<uint8_t>* packed,
-               const Lh5Progress& progress, Lh5Parse parse)
+// The lazy parse of data[start, end), the matcher primed with the window
+// before start. False once the stream has given up.
+bool ParseLazy(const uint8_t* data, uint32_t start, uint32_t end, TokenSink& sink)
 {
-    if (parse == Lh5Parse::Optimal)
-        return EncodeLh5Optimal(data, size, sizeLimit, packed, progress);
-    packed->clear();
-    if (size > kLh5MaxInput)
-        return false;
-    const uint32_t end = (uint32_t)size;
     Matcher matcher(data, end);
-    TokenSink sink(*packed, sizeLimit, progress);
+    for (uint32_t q = start > kLh5WindowSize ? start - kLh5WindowSize : 0; q < start; ++q)
+        matcher.Insert(q);
 
     // Lazy matching: the match found at pos - 1 waits until pos shows no longer one.
     bool pending = false;
     Match waiting{0, 0};
-    uint32_t pos = 0;
+    uint32_t pos = start;
     while (pos < end) {
         Match found{0, 0};
         if (pending && waiting.length >= kMaxLazy) {
@@ -172,7 +166,48 @@ bool EncodeLh5(const uint8_t* data, size_t size, size_t sizeLimit, std::vector<u
         ++pos;
     }
     // The last byte has no room for a match behind it.
-    if (pending && !sink.Add(Lh5Literal(data[end - 1]), end))
+    return !pending || sink.Add(Lh5Literal(data[end - 1]), end);
+}
+
+} // namespace
+
+bool EncodeLh5(const uint8_t* data, size_t size, size_t sizeLimit, std::vector<uint8_t>* packed,
+               const Lh5Progress& progress, Lh5Parse parse, const Lh5Runner& runner)
+{
+    packed->clear();
+    if (size > kLh5MaxInput)
         return false;
-    return sink.Finish(end);
+    const size_t count = Lh5SegmentCount(size);
+    SegmentedStream stream(sizeLimit, progress);
+    std::vector<std::vector<uint8_t>> segmentBits(count);
+    std::vector<uint64_t> bitCounts(count);
+    auto packSegment = [&](size_t i) {
+        if (stream.GaveUp())
+            return;
+        const uint32_t start = (uint32_t)(i * kLh5SegmentBytes);
+        const uint32_t end = (uint32_t)std::min(size, start + kLh5SegmentBytes);
+        TokenSink sink(segmentBits[i], stream, start);
+        if (parse == Lh5Parse::Lazy ? ParseLazy(data, start, end, sink) : ParseOptimal(data, start, end, sink))
+            sink.Finish(end, &bitCounts[i]);
+    };
+    if (runner && count > 1) {
+        runner(count, packSegment);
+    } else {
+        for (size_t i = 0; i < count; ++i)
+            packSegment(i);
+    }
+    if (stream.GaveUp())
+        return false;
+
+    BitWriter bits(*packed);
+    uint64_t totalBits = 0;
+    for (uint64_t segmentBitCount : bitCounts)
+        totalBits += segmentBitCount;
+    bits.Reserve(totalBits / 8 + 8);
+    for (size_t i = 0; i < count; ++i) {
+        bits.Append(segmentBits[i].data(), bitCounts[i]);
+        std::vector<uint8_t>().swap(segmentBits[i]);
+    }
+    bits.Flush();
+    return packed->size() < sizeLimit;
 }

@@ -14,9 +14,6 @@ namespace {
 const size_t kCharSymbols = 510;
 const size_t kPositionSymbols = 14;
 const int kMaxCodeLength = 16;
-// Input parsed at once: its matches are kept, and its parse is redone with
-// prices from the one before.
-const uint32_t kSegmentBytes = 1 << 20;
 // Price-based passes after the first, lazy one.
 const int kPasses = 3;
 // A match this long is taken without looking at the positions it covers.
@@ -47,16 +44,22 @@ uint16_t UnusedPrice(const uint8_t* lengths, size_t count)
     return (uint16_t)std::min(kMaxCodeLength, longest + 2);
 }
 
+// One segment, parsed at once: its matches are kept, and its parse is redone
+// with prices from the one before.
 class SegmentParser {
 public:
-    SegmentParser(const uint8_t* data, uint32_t size) : data_(data), tree_(data, size) {}
-
-    // The cheapest tokens found for data[start, end): the segment's matches
-    // first, then a lazy parse and price-based passes, the smallest kept.
-    const std::vector<Lh5Token>& Parse(uint32_t start, uint32_t end)
+    // The window before start is primed, so that matches reach into it.
+    SegmentParser(const uint8_t* data, uint32_t start, uint32_t end)
+        : data_(data), tree_(data, end), start_(start), size_(end - start)
     {
-        start_ = start;
-        size_ = end - start;
+        for (uint32_t q = start > kLh5WindowSize ? start - kLh5WindowSize : 0; q < start; ++q)
+            tree_.Skip(q);
+    }
+
+    // The cheapest tokens found for the segment: its matches first, then a
+    // lazy parse and price-based passes, the smallest kept.
+    const std::vector<Lh5Token>& Parse()
+    {
         FindMatches();
         LazyParse(&tokens_);
         size_t bestBytes = Measure(tokens_);
@@ -220,8 +223,8 @@ private:
 
     const uint8_t* data_;
     MatchTree tree_;
-    uint32_t start_ = 0;
-    uint32_t size_ = 0;
+    const uint32_t start_;
+    const uint32_t size_;
     std::vector<uint32_t> firstMatch_; // matches of segment byte i: [firstMatch_[i], firstMatch_[i + 1])
     std::vector<Lh5Match> matches_;
     std::vector<uint32_t> cost_;  // least bits to reach each segment byte
@@ -233,24 +236,14 @@ private:
 
 } // namespace
 
-bool EncodeLh5Optimal(const uint8_t* data, size_t size, size_t sizeLimit, std::vector<uint8_t>* packed,
-                      const Lh5Progress& progress)
+bool ParseOptimal(const uint8_t* data, uint32_t start, uint32_t end, TokenSink& sink)
 {
-    packed->clear();
-    if (size > kLh5MaxInput)
-        return false;
-    const uint32_t end = (uint32_t)size;
-    SegmentParser parser(data, end);
-    TokenSink sink(*packed, sizeLimit, progress);
-    for (uint32_t start = 0; start < end;) {
-        const uint32_t stop = end - start > kSegmentBytes ? start + kSegmentBytes : end;
-        uint32_t done = start;
-        for (const Lh5Token& token : parser.Parse(start, stop)) {
-            done += token.symbol < 256 ? 1 : token.symbol - 253u;
-            if (!sink.Add(token, done))
-                return false;
-        }
-        start = stop;
+    SegmentParser parser(data, start, end);
+    uint32_t done = start;
+    for (const Lh5Token& token : parser.Parse()) {
+        done += token.symbol < 256 ? 1 : token.symbol - 253u;
+        if (!sink.Add(token, done))
+            return false;
     }
-    return sink.Finish(end);
+    return true;
 }

@@ -2,12 +2,28 @@
 
 #include "encoder/block_splitter.h"
 
-bool TokenSink::Finish(size_t inputDone)
+bool SegmentedStream::Add(uint64_t bits, size_t inputBytes)
 {
-    if (!tokens_.empty() && !WriteBlocks(inputDone))
+    // Bits only grow, so a total past the limit stays past it however the
+    // segments' turns fall: the outcome is the input's alone.
+    const uint64_t total = bits_.fetch_add(bits, std::memory_order_relaxed) + bits;
+    if ((total + 7) / 8 >= sizeLimit_)
+        gaveUp_.store(true, std::memory_order_relaxed);
+    if (progress_ && inputBytes != 0) {
+        std::lock_guard<std::mutex> turn(progressTurn_);
+        inputDone_ += inputBytes;
+        progress_(inputDone_);
+    }
+    return !GaveUp();
+}
+
+bool TokenSink::Finish(size_t inputEnd, uint64_t* bitCount)
+{
+    if (!tokens_.empty() && !WriteBlocks(inputEnd))
         return false;
+    *bitCount = bits_.BitCount();
     bits_.Flush();
-    return bits_.ByteCount() < sizeLimit_;
+    return !stream_.GaveUp();
 }
 
 bool TokenSink::WriteBlocks(size_t inputDone)
@@ -18,7 +34,9 @@ bool TokenSink::WriteBlocks(size_t inputDone)
         next += length;
     }
     tokens_.clear();
-    if (progress_)
-        progress_(inputDone);
-    return bits_.ByteCount() < sizeLimit_;
+    const uint64_t bits = bits_.BitCount();
+    const bool going = stream_.Add(bits - bitsTold_, inputDone - inputTold_);
+    bitsTold_ = bits;
+    inputTold_ = inputDone;
+    return going;
 }

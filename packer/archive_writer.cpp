@@ -79,13 +79,14 @@ uint32_t DosDateTime(time_t t)
            (uint32_t)fields.tm_hour << 11 | (uint32_t)fields.tm_min << 5 | (uint32_t)(fields.tm_sec / 2);
 }
 
-PackedMember PackMember(const uint8_t* data, size_t size, PackMethod method, const Lh5Progress& progress)
+PackedMember PackMember(const uint8_t* data, size_t size, PackMethod method, const Lh5Progress& progress,
+                        const Lh5Runner& runner)
 {
     PackedMember packed;
     packed.crc = Crc16(data, size);
     const Lh5Parse parse = method == PackMethod::Lh5Best ? Lh5Parse::Optimal : Lh5Parse::Lazy;
     packed.compressed = method != PackMethod::Lh0 && size <= kLh5MaxInput &&
-                        EncodeLh5(data, size, size, &packed.stream, progress, parse);
+                        EncodeLh5(data, size, size, &packed.stream, progress, parse, runner);
     if (!packed.compressed)
         packed.stream = std::vector<uint8_t>();
     return packed;

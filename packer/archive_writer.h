@@ -27,8 +27,10 @@ struct PackedMember {
 };
 
 // Compresses with Lh5 unless told to store, and stores what packing does not
-// make smaller. Touches no shared state: members may be packed in parallel.
-PackedMember PackMember(const uint8_t* data, size_t size, PackMethod method, const Lh5Progress& progress = nullptr);
+// make smaller. Touches no shared state: members may be packed in parallel,
+// and the segments of one through runner (see EncodeLh5).
+PackedMember PackMember(const uint8_t* data, size_t size, PackMethod method, const Lh5Progress& progress = nullptr,
+                        const Lh5Runner& runner = nullptr);
 
 // The level-1 header of a member packed from size bytes. cp932Name is the file
 // name as the installer will create it. Throws PackError for a name or size

@@ -1,9 +1,10 @@
 // The encoder's streams, from both parses, decoded by the extraction engine:
-// the generated corpus, the edges of the window, of the reference lengths and
-// of the blocks, and random inputs.
+// the generated corpus, the edges of the window, of the reference lengths, of
+// the blocks and of the segments, and random inputs.
 #include <gtest/gtest.h>
 
 #include <random>
+#include <thread>
 
 #include "pack_test_support.h"
 #include "encoder/lh5_encoder.h"
@@ -92,9 +93,9 @@ TEST_P(Lh5Encoder, ReferenceLengthsAroundTheLimit)
 
 TEST_P(Lh5Encoder, InputsAroundBlockAndWindowSizes)
 {
-    // 1 MiB: the stretch that the optimal parse weighs at once.
-    for (size_t size : {2u, 3u, 4u, 5u, 8191u, 8192u, 8193u, 65535u, 65536u, 65537u, 262143u, 262145u, 1048575u,
-                        1048577u}) {
+    // A segment's worth and one byte more: a segment of one byte follows.
+    for (size_t size : std::initializer_list<size_t>{2, 3, 4, 5, 8191, 8192, 8193, 65535, 65536, 65537, 262143, 262145,
+                                                     1048575, 1048577, kLh5SegmentBytes, kLh5SegmentBytes + 1}) {
         EXPECT_TRUE(RoundTrips(TextBytes(size, (uint32_t)size))) << size;
         EXPECT_TRUE(RoundTrips(RandomBytes(size, (uint32_t)size))) << size;
     }
@@ -126,6 +127,34 @@ TEST_P(Lh5Encoder, ReportsProgressUpToTheWholeInput)
     EXPECT_EQ(reports.back(), text.size());
     for (size_t i = 1; i < reports.size(); ++i)
         EXPECT_LE(reports[i - 1], reports[i]);
+}
+
+// Runs the tasks all at once, each on a thread of its own, the last started first.
+void RunOnThreads(size_t count, const std::function<void(size_t)>& task)
+{
+    std::vector<std::thread> threads;
+    for (size_t i = count; i-- > 0;)
+        threads.emplace_back(task, i);
+    for (std::thread& thread : threads)
+        thread.join();
+}
+
+TEST_P(Lh5Encoder, SegmentsMakeOneStreamWhicheverThreadsPackThem)
+{
+    Bytes data = SegmentEdgeBytes(7);
+    Bytes stream = Encode(data);
+    EXPECT_TRUE(RoundTrips(data));
+    EXPECT_LT(stream.size() + 3000, Encode(SegmentEdgeBytes(7, false)).size())
+        << "the repeat's copy past the segment edge was not referenced";
+
+    std::vector<size_t> reports;
+    Bytes threaded;
+    ASSERT_TRUE(EncodeLh5(data.data(), data.size(), stream.size() + 1, &threaded,
+                          [&](size_t done) { reports.push_back(done); }, GetParam(), RunOnThreads));
+    EXPECT_TRUE(threaded == stream);
+    EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
+    EXPECT_EQ(reports.back(), data.size());
+    EXPECT_FALSE(EncodeLh5(data.data(), data.size(), stream.size(), &threaded, nullptr, GetParam(), RunOnThreads));
 }
 
 TEST(Lh5OptimalParse, IsSmallerThanTheLazyParse)

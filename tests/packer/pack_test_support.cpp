@@ -103,6 +103,16 @@ Bytes RunBytes(size_t size, uint32_t seed)
     return bytes;
 }
 
+Bytes SegmentEdgeBytes(uint32_t seed, bool repeat)
+{
+    const size_t edge = kLh5SegmentBytes;
+    Bytes bytes = RandomBytes(3 * edge + 1, seed);
+    if (repeat)
+        std::copy_n(bytes.begin() + (edge - 5000), 4000, bytes.begin() + (edge - 500));
+    std::fill_n(bytes.begin() + (2 * edge - 1000), 2500, 0x55);
+    return bytes;
+}
+
 std::vector<CorpusItem> GeneratedCorpus()
 {
     return {
@@ -113,6 +123,7 @@ std::vector<CorpusItem> GeneratedCorpus()
         {"binary", BinaryBytes(1 << 20, 3)},
         {"random", RandomBytes(300000, 4)},
         {"long_runs", RunBytes(1 << 20, 5)},
+        {"segment_edges", SegmentEdgeBytes(6)},
     };
 }
 

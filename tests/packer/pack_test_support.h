@@ -15,11 +15,18 @@ Bytes TextBytes(size_t size, uint32_t seed);   // words, Japanese among them, an
 Bytes BinaryBytes(size_t size, uint32_t seed); // tables, small integers, repeated records
 Bytes RunBytes(size_t size, uint32_t seed);    // long runs of few byte values
 
+// Random bytes over three segments of the encoder and one byte more, but for
+// a 4,000-byte repeat whose copy straddles the first segment edge and a run
+// through the second: references that reach back across the edges. Without
+// the repeat, random bytes take the copy's place.
+Bytes SegmentEdgeBytes(uint32_t seed, bool repeat = true);
+
 struct CorpusItem {
     std::string name;
     Bytes bytes;
 };
-// Empty, 1 byte, 262,144 bytes, large text, binary, random, long runs.
+// Empty, 1 byte, 262,144 bytes, large text, binary, random, long runs,
+// segment edges.
 std::vector<CorpusItem> GeneratedCorpus();
 
 // A one-member archive around an -lh5- stream, header built field by field.
