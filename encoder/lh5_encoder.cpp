@@ -186,9 +186,10 @@ bool EncodeLh5(const uint8_t* data, size_t size, size_t sizeLimit, std::vector<u
             return;
         const uint32_t start = (uint32_t)(i * kLh5SegmentBytes);
         const uint32_t end = (uint32_t)std::min(size, start + kLh5SegmentBytes);
-        TokenSink sink(segmentBits[i], stream, start);
+        static thread_local SinkBuffers buffers;
+        TokenSink sink(buffers, stream, start);
         if (parse == Lh5Parse::Lazy ? ParseLazy(data, start, end, sink) : ParseOptimal(data, start, end, sink))
-            sink.Finish(end, &bitCounts[i]);
+            sink.Finish(end, &segmentBits[i], &bitCounts[i]);
     };
     if (runner && count > 1) {
         runner(count, packSegment);

@@ -17,12 +17,13 @@ bool SegmentedStream::Add(uint64_t bits, size_t inputBytes)
     return !GaveUp();
 }
 
-bool TokenSink::Finish(size_t inputEnd, uint64_t* bitCount)
+bool TokenSink::Finish(size_t inputEnd, std::vector<uint8_t>* segment, uint64_t* bitCount)
 {
     if (!tokens_.empty() && !WriteBlocks(inputEnd))
         return false;
     *bitCount = bits_.BitCount();
     bits_.Flush();
+    segment->assign(bytes_.begin(), bytes_.end());
     return !stream_.GaveUp();
 }
 

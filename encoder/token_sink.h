@@ -35,12 +35,21 @@ private:
     size_t inputDone_ = 0;
 };
 
+// What a thread keeps from one segment's sink to the next, so that the pages
+// stay mapped and warm; a segment keeps only the bytes it takes.
+struct SinkBuffers {
+    std::vector<Lh5Token> tokens;
+    std::vector<uint8_t> bits;
+};
+
 class TokenSink {
 public:
-    // Writes the blocks of the segment that starts at input offset start.
-    TokenSink(std::vector<uint8_t>& bits, SegmentedStream& stream, size_t start)
-        : bits_(bits), stream_(stream), inputTold_(start)
+    // Writes the blocks of the segment that starts at input offset start, in
+    // buffers that no other sink uses meanwhile.
+    TokenSink(SinkBuffers& buffers, SegmentedStream& stream, size_t start)
+        : tokens_(buffers.tokens), bytes_(Emptied(buffers.bits)), bits_(bytes_), stream_(stream), inputTold_(start)
     {
+        tokens_.clear();
         tokens_.reserve(kLh5MaxBlockTokens);
     }
 
@@ -55,16 +64,23 @@ public:
     }
 
     // Ends the segment's last block at its end, input offset inputEnd, and
-    // gives the number of bits the segment takes; its vector then holds them,
-    // the last byte padded. False once the stream has given up.
-    bool Finish(size_t inputEnd, uint64_t* bitCount);
+    // gives the segment's bits: *bitCount of them in *segment, the last byte
+    // padded. False once the stream has given up.
+    bool Finish(size_t inputEnd, std::vector<uint8_t>* segment, uint64_t* bitCount);
 
 private:
+    static std::vector<uint8_t>& Emptied(std::vector<uint8_t>& bytes)
+    {
+        bytes.clear();
+        return bytes;
+    }
+
     bool WriteBlocks(size_t inputDone);
 
+    std::vector<Lh5Token>& tokens_;
+    std::vector<uint8_t>& bytes_;
     BitWriter bits_;
     SegmentedStream& stream_;
     uint64_t bitsTold_ = 0;
     size_t inputTold_;
-    std::vector<Lh5Token> tokens_;
 };
