@@ -95,7 +95,8 @@ void PackInOrder(const std::vector<MemberSource>& members, PackMethod method, co
         }
         return best;
     };
-    // Packs the next segment of the oldest batch offered without the lock.
+    // Takes the next segment of the oldest batch offered and packs it without
+    // the lock.
     auto packSegment = [&](std::unique_lock<std::mutex>& lock) {
         SegmentBatch& batch = *offered.front();
         size_t k = batch.taken++;
@@ -116,7 +117,8 @@ void PackInOrder(const std::vector<MemberSource>& members, PackMethod method, co
     };
     // Offers a member's segments and packs the oldest ones offered, its own
     // or another member's, until its own are done. After a failure elsewhere
-    // the member is not wanted any more: its segments not yet taken are not.
+    // the member is not wanted: its segments not yet taken are dropped, and
+    // the failure is thrown once those taken are done.
     const Lh5Runner runSegments = [&](size_t n, const std::function<void(size_t)>& task) {
         SegmentBatch batch{&task, n, 0, 0, nullptr};
         std::unique_lock<std::mutex> lock(mutex);
