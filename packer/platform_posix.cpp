@@ -1,5 +1,8 @@
 // The system calls of POSIX (2008), and what Linux offers beyond them where it
 // has it: the affinity mask, populated mappings and huge pages.
+// realpath is of POSIX's X/Open part.
+#define _XOPEN_SOURCE 700
+
 #include "packer/platform.h"
 
 #include <dirent.h>
