@@ -42,7 +42,7 @@ static void PrintHelp(FILE* out)
 
 int main(int argc, char** argv)
 {
-    TakeProgramArguments(&argc, &argv);
+    StartProgram(&argc, &argv);
     if (argc < 2) {
         WriteText(stderr, "morlu-pack: no command given\n");
         PrintHelp(stderr);

@@ -20,9 +20,10 @@
 #define PRINTF_FORMAT(string, first) __attribute__((format(printf, string, first)))
 #endif
 
-// The program's arguments in UTF-8; on Windows read again from the wide
-// command line, which the ANSI code page would have garbled.
-void TakeProgramArguments(int* argc, char*** argv);
+// Sets the program up: its arguments in UTF-8 (on Windows read again from
+// the wide command line, which the ANSI code page would have garbled), and
+// standard output buffered whole unless it is a console.
+void StartProgram(int* argc, char*** argv);
 
 // This program's own file, "" when the system does not tell.
 std::string ProgramPath();

@@ -37,7 +37,7 @@ size_t PathRootLength(const std::string& path)
 
 static const char* programName = "";
 
-void TakeProgramArguments(int* argc, char*** argv)
+void StartProgram(int* argc, char*** argv)
 {
     if (*argc > 0)
         programName = (*argv)[0];

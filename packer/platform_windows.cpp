@@ -63,8 +63,11 @@ static std::string Utf8(const std::wstring& wide)
     return Utf8(wide.data(), wide.size());
 }
 
-void TakeProgramArguments(int* argc, char*** argv)
+void StartProgram(int* argc, char*** argv)
 {
+    // The C library takes NUL for a terminal, and would write it each piece at once.
+    if (!IsTerminal(stdout))
+        setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
     int count = 0;
     LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
     if (wide == NULL)
