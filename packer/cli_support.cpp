@@ -5,6 +5,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
+
 #include "container/payload_container.h"
 #include "packer/command.h"
 #include "packer/exit_codes.h"
@@ -32,7 +34,16 @@ void Print(FILE* stream, const char* format, ...)
 {
     va_list arguments;
     va_start(arguments, format);
-    WriteText(stream, Formatted(format, arguments));
+    va_list again;
+    va_copy(again, arguments);
+    // A line of a listing fits, and goes out without an allocation.
+    char line[256];
+    int length = vsnprintf(line, sizeof line, format, again);
+    va_end(again);
+    if (length >= 0 && (size_t)length < sizeof line)
+        WriteText(stream, line, (size_t)length);
+    else
+        WriteText(stream, Formatted(format, arguments));
     va_end(arguments);
 }
 
@@ -108,6 +119,11 @@ static void AppendEscaped(std::string& shown, const char* utf8, size_t length)
 std::string DisplayName(const char* cp932, size_t length)
 {
     std::string shown;
+    // ASCII is the same in both.
+    if (std::all_of(cp932, cp932 + length, [](char c) { return (unsigned char)c < 0x80; })) {
+        AppendEscaped(shown, cp932, length);
+        return shown;
+    }
     size_t at = 0;
     while (at < length) {
         std::string utf8;

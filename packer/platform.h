@@ -30,7 +30,11 @@ std::string ProgramPath();
 
 // Writes text to standard output or standard error: a Windows console shows
 // its characters, files and pipes get its UTF-8 bytes.
-void WriteText(FILE* stream, const std::string& text);
+void WriteText(FILE* stream, const char* text, size_t length);
+inline void WriteText(FILE* stream, const std::string& text)
+{
+    WriteText(stream, text.data(), text.size());
+}
 bool IsTerminal(FILE* stream);
 
 std::string ErrorText(int error);

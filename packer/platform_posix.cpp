@@ -67,9 +67,9 @@ std::string ProgramPath()
     return !name.empty() && realpath(name.c_str(), self) != nullptr ? self : "";
 }
 
-void WriteText(FILE* stream, const std::string& text)
+void WriteText(FILE* stream, const char* text, size_t length)
 {
-    fwrite(text.data(), 1, text.size(), stream);
+    fwrite(text, 1, length, stream);
 }
 
 bool IsTerminal(FILE* stream)

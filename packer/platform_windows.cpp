@@ -110,15 +110,15 @@ bool IsTerminal(FILE* stream)
 
 // A console takes UTF-16 and shows it in its own font; through the C library
 // it would get bytes in its code page.
-void WriteText(FILE* stream, const std::string& text)
+void WriteText(FILE* stream, const char* text, size_t length)
 {
     static const bool kConsole[2] = {IsTerminal(stdout), IsTerminal(stderr)};
     if (!kConsole[stream == stderr ? 1 : 0]) {
-        fwrite(text.data(), 1, text.size(), stream);
+        fwrite(text, 1, length, stream);
         return;
     }
     fflush(stream);
-    std::wstring wide = Wide(text);
+    std::wstring wide = Wide(std::string(text, length));
     DWORD written;
     for (size_t done = 0; done < wide.size(); done += written) {
         DWORD count = (DWORD)std::min<size_t>(wide.size() - done, 8192);
