@@ -25,6 +25,7 @@ struct MemberSink {
     bool (*close)(MemberFile file, bool keep);
 };
 
+// The installer's build defines MORLU_INSTALLER_ENGINE (CMakeLists.txt).
 #ifdef MORLU_INSTALLER_ENGINE
 extern const MemberSink windowsMemberSink;
 #else
