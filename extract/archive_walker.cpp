@@ -8,10 +8,10 @@ static const MemberSink* chosenSink;
 
 static const MemberSink* PlatformSink()
 {
-#ifdef _WIN32
+#ifdef MORLU_INSTALLER_ENGINE
     return &windowsMemberSink;
 #else
-    return &posixMemberSink;
+    return &fileMemberSink;
 #endif
 }
 

@@ -3,7 +3,7 @@
 #pragma once
 #include <stdint.h>
 
-#if defined(__x86_64__) && !defined(_WIN32)
+#if defined(__x86_64__) && !defined(MORLU_INSTALLER_ENGINE)
 #define MORLU_CRC16_FOLD 1
 
 // Whether this processor has PCLMULQDQ and SSE4.1.

@@ -14,7 +14,8 @@ const int kExtractDataError = -2; // the archive is damaged or uses what the eng
 int ExtractArchive(const char* destFolder, const unsigned char* archive, uint32_t archiveSize);
 
 // Chooses where members go for later extractions; nullptr brings back the
-// platform's own files (Win32 on Windows, POSIX elsewhere).
+// default: the installer's Win32 files in the installer, the packer's files
+// (fileMemberSink) elsewhere.
 void SetMemberSink(const MemberSink* sink);
 
 // Why the last extraction stopped, for tools that tell the user. The installer

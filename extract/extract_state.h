@@ -62,7 +62,7 @@ struct ExtractState {
 
 // The installer runs the engine on one thread; the packer runs it on several
 // at once, each with a state of its own.
-#ifdef _WIN32
+#ifdef MORLU_INSTALLER_ENGINE
 #define ENGINE_STATE_STORAGE
 #else
 #define ENGINE_STATE_STORAGE thread_local

@@ -1,6 +1,7 @@
 // The one seam of the extraction engine: where member files are created,
-// written, stamped and closed. The installer writes Win32 files; the packer
-// writes POSIX files or only counts bytes; tests and fuzzers keep them in memory.
+// written, stamped and closed. The installer writes Win32 files in place; the
+// packer replaces files safely or only counts bytes; tests and fuzzers keep
+// them in memory.
 #pragma once
 #include <stdint.h>
 
@@ -24,14 +25,19 @@ struct MemberSink {
     bool (*close)(MemberFile file, bool keep);
 };
 
-#ifdef _WIN32
+// The installer's build defines MORLU_INSTALLER_ENGINE (CMakeLists.txt).
+#ifdef MORLU_INSTALLER_ENGINE
 extern const MemberSink windowsMemberSink;
 #else
-extern const MemberSink posixMemberSink;
-// Opens folder for the extractions into it that follow: their files are
-// created and renamed relative to it instead of by its path, which the kernel
-// would walk for every call. nullptr closes it.
-void PosixSinkUseDestination(const char* folder);
-// errno of the POSIX sink's last failed create or write on the calling thread.
-int PosixSinkLastError();
+// The packer's files: each member is written under a temporary name beside
+// its own and renamed over it only once whole and its CRC-16 matched;
+// subfolders named in member names must exist and are never links. POSIX
+// calls (posix_sink.cpp), or wide Win32 calls (windows_replacing_sink.cpp).
+extern const MemberSink fileMemberSink;
+// Names the folder of the extractions that follow, which the sink may open
+// or look up once for all of them. nullptr lets go of it.
+void FileSinkUseDestination(const char* folder);
+// The system's error code (errno, or GetLastError on Windows) of the sink's
+// last failed create, write or close on the calling thread.
+int FileSinkLastError();
 #endif

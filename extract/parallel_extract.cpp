@@ -9,7 +9,6 @@
 // succeed this time, as with a file error that a member ahead of it caused).
 #include "extract/parallel_extract.h"
 
-#include <sched.h>
 #include <string.h>
 
 #include <condition_variable>
@@ -209,12 +208,4 @@ int ExtractArchiveInParallel(const char* destFolder, const unsigned char* archiv
         return ExtractMembers();
     ParallelExtraction extraction;
     return extraction.Run(threads);
-}
-
-unsigned AvailableCores()
-{
-    cpu_set_t cores;
-    if (sched_getaffinity(0, sizeof cores, &cores) != 0)
-        return 1;
-    return (unsigned)CPU_COUNT(&cores);
 }

@@ -10,6 +10,3 @@
 // write, setTime and close for different files from several threads at once.
 int ExtractArchiveInParallel(const char* destFolder, const unsigned char* archive, uint32_t archiveSize,
                              unsigned threads);
-
-// The cores this process may run on.
-unsigned AvailableCores();

@@ -24,7 +24,7 @@
 
 static thread_local int lastError;
 
-int PosixSinkLastError()
+int FileSinkLastError()
 {
     return lastError;
 }
@@ -95,7 +95,7 @@ static struct {
     size_t length = 0;
 } destination;
 
-void PosixSinkUseDestination(const char* folder)
+void FileSinkUseDestination(const char* folder)
 {
     if (destination.fd >= 0)
         close(destination.fd);
@@ -235,15 +235,17 @@ static int64_t DaysSince1970(int64_t year, unsigned month, unsigned day)
     return 365 * year + year / 4 - year / 100 + year / 400 + (153 * (month - 3) + 2) / 5 + day - 719469;
 }
 
-// The local time zone's offset from UTC at instant u, in seconds. localtime_r
-// reads the zone once per process; mktime would look at /etc/localtime for
-// every member.
+// The local time zone's offset from UTC at instant u, in seconds: the wall
+// clock that localtime_r reads, less u. localtime_r reads the zone once per
+// process; mktime would look at /etc/localtime for every member.
 static bool UtcOffset(time_t u, long* offset)
 {
     struct tm local;
     if (localtime_r(&u, &local) == nullptr)
         return false;
-    *offset = local.tm_gmtoff;
+    int64_t wall = DaysSince1970(local.tm_year + 1900, (unsigned)local.tm_mon + 1, (unsigned)local.tm_mday) * 86400 +
+                   local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
+    *offset = (long)(wall - (int64_t)u);
     return true;
 }
 
@@ -327,4 +329,4 @@ static bool PosixClose(MemberFile file, bool keep)
     return !keep;
 }
 
-const MemberSink posixMemberSink = {PosixCreate, PosixWrite, PosixSetTime, PosixClose};
+const MemberSink fileMemberSink = {PosixCreate, PosixWrite, PosixSetTime, PosixClose};

@@ -66,17 +66,26 @@ uint32_t DosDateTime(time_t t)
     const time_t japan = 9 * 3600;
     if (t > std::numeric_limits<time_t>::max() - japan)
         return latest;
-    time_t local = t + japan;
-    struct tm fields;
-    if (gmtime_r(&local, &fields) == nullptr)
-        return t < 0 ? earliest : latest;
-    int year = fields.tm_year + 1900;
+    int64_t local = (int64_t)t + japan;
+    int64_t days = local / 86400 - (local % 86400 < 0);
+    unsigned second = (unsigned)(local - days * 86400);
+    // The civil date of the day, by the Gregorian calendar's 400-year eras
+    // counted from 0000-03-01, which put the leap day last.
+    days += 719468;
+    int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    unsigned dayOfEra = (unsigned)(days - era * 146097);
+    unsigned yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    unsigned fromMarch = (5 * dayOfYear + 2) / 153;
+    unsigned day = dayOfYear - (153 * fromMarch + 2) / 5 + 1;
+    unsigned month = fromMarch < 10 ? fromMarch + 3 : fromMarch - 9;
+    int64_t year = era * 400 + yearOfEra + (month <= 2);
     if (year < 1980)
         return earliest;
     if (year > 2107)
         return latest;
-    return (uint32_t)(year - 1980) << 25 | (uint32_t)(fields.tm_mon + 1) << 21 | (uint32_t)fields.tm_mday << 16 |
-           (uint32_t)fields.tm_hour << 11 | (uint32_t)fields.tm_min << 5 | (uint32_t)(fields.tm_sec / 2);
+    return (uint32_t)(year - 1980) << 25 | month << 21 | day << 16 | (second / 3600) << 11 | (second / 60 % 60) << 5 |
+           (second % 60 / 2);
 }
 
 PackedMember PackMember(const uint8_t* data, size_t size, PackMethod method, const Lh5Progress& progress,

@@ -3,9 +3,6 @@
 #include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <string.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <new>
@@ -23,6 +20,7 @@
 #include "packer/output_file.h"
 #include "packer/parallel_pack.h"
 #include "packer/pack_error.h"
+#include "packer/platform.h"
 #include "packer/product_checks.h"
 #include "packer/progress_bar.h"
 #include "packer/stub_image.h"
@@ -52,88 +50,87 @@ struct BuildOptions {
 // Where `cmake --install` puts the stub, found from where it put this program.
 static std::string InstalledStub()
 {
-    char self[4096];
-    ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (length <= 0)
+    std::string folder = ProgramPath();
+    if (folder.empty())
         return "";
-    std::string folder(self, (size_t)length);
-    folder.erase(folder.rfind('/'));
+    folder = TrimSeparators(folder.substr(0, NameStart(folder)));
     std::string relative = MORLU_STUB_FROM_BIN;
-    while (relative.compare(0, 3, "../") == 0 && folder.find('/') != std::string::npos) {
-        folder.erase(folder.rfind('/'));
+    while (relative.compare(0, 3, "../") == 0 && NameStart(folder) > 0) {
+        folder = TrimSeparators(folder.substr(0, NameStart(folder)));
         relative.erase(0, 3);
     }
-    return folder + "/" + relative;
+    std::replace(relative.begin(), relative.end(), '/', kPathSeparator);
+    return folder + kPathSeparator + relative;
 }
 
 static void PrintBuildHelp()
 {
-    printf("Usage: morlu-pack build %s\n"
-           "Makes a finished installer: the stub with the product's files appended in a\n"
-           "payload container. Nothing is written unless every check passes.\n\n"
-           "  --stub STUB.exe      the installer stub, unsigned, with its MORLU2STUB\n"
-           "                       resource; default, where cmake --install puts it:\n"
-           "                       %s\n"
-           "  --version TEXT       version shown in the installer's captions (UTF-8, at most\n"
-           "                       15 bytes in CP932; may be empty); required\n"
-           "  --message FILE       text the user must confirm before installing, in UTF-8\n"
-           "                       (with or without byte order mark) or CP932\n"
-           "  --message-encoding auto|utf-8|cp932\n"
-           "                       how the message file is written (default auto: UTF-8\n"
-           "                       when its bytes are valid UTF-8, else CP932)\n"
-           "  --notes-encoding auto|utf-8|cp932\n"
-           "                       Morlu.txt must be CP932, which Notepad on a Japanese\n"
-           "                       Windows shows; auto (default) refuses UTF-8, utf-8\n"
-           "                       converts it to CP932 with CR LF line ends, cp932 takes it\n"
-           "                       as CP932 without guessing\n"
-           "  --icon FILE.ico      the installer's icon, in place of the stub's first icon\n"
-           "                       group (the one Explorer shows)\n"
-           "  --version-info KEY=VALUE\n"
-           "                       a string of the installer's version information\n"
-           "                       (Explorer: Properties, Details); repeatable; KEY is one\n"
-           "                       of ProductName, CompanyName, FileVersion, ProductVersion,\n"
-           "                       FileDescription, LegalCopyright, LegalTrademarks,\n"
-           "                       Comments, InternalName, OriginalFilename, PrivateBuild,\n"
-           "                       SpecialBuild; FileVersion and ProductVersion start with\n"
-           "                       numbers such as 1.10.0.3, which also fill the numeric\n"
-           "                       versions. It replaces any version information the stub has\n"
-           "  --exclude GLOB       leave out the files and subfolders whose name (not path)\n"
-           "                       matches the shell pattern, such as '.DS_Store' or '*~';\n"
-           "                       repeatable; case matters\n"
-           "  --method lh5|lh0     compress members (default; a member that does not shrink\n"
-           "                       is stored) or store them all\n"
-           "  --best               compress harder: weigh every match by its bits, a few\n"
-           "                       passes over; some 2-3%% smaller, several times slower\n"
-           "  --jobs N             pack on N threads (default: one per processor this\n"
-           "                       process may use); the output is the same for any N\n"
-           "  -q, --quiet          no progress bar, no summary (warnings still show)\n"
-           "  -o, --output SETUP.exe\n"
-           "                       the installer to write; it appears only when complete\n"
-           "  -h, --help           show this help\n"
-           "  --                   ends the options: every later argument is a PATH\n"
-           "  PATH...              files, and folders whose files are packed; a subfolder\n"
-           "                       stops the build (the installer creates no folders):\n"
-           "                       --exclude it. Options may also be written --name=VALUE.\n\n"
-           "The product (README, \"Making your product\"): DEZAZAZE.exe must be among the\n"
-           "files (the installer starts it; an error without it); without Morlu.exe or\n"
-           "Morlu.txt the installer's shortcuts or release notes have nothing to show\n"
-           "unless DEZAZAZE.exe installs them (a warning each).\n\n"
-           "The same inputs give the same bytes on any machine: members in the order of\n"
-           "the PATHs, a folder's files in byte order of their names, and member times\n"
-           "written as Japan Standard Time (UTC+9) whatever the build machine's time zone,\n"
-           "since the installer stamps them as the user's local time and its users are in\n"
-           "Japan. With SOURCE_DATE_EPOCH (seconds since 1970) set, no member is dated\n"
-           "later than it.\n\n"
-           "Limits: a file of at most 4,294,967,294 bytes a member, a whole installer\n"
-           "of at most 2,147,483,647 bytes (it reads itself with signed 32-bit sizes),\n"
-           "a message file of at most 1 MiB. Inputs must be regular files that do not\n"
-           "change while they are read; no file named here is ever written.\n\n"
-           "Every compressed member is decoded as the installer will decode it, and the\n"
-           "finished file is read back, before it is put in place. Sign the finished\n"
-           "installer (for example with osslsigncode), never the stub.\n\n"
-           "Exit status: 0 success, 1 usage error, 2 input the installer cannot carry,\n"
-           "3 a file that cannot be read or written.\n",
-           kArguments, InstalledStub().c_str());
+    Print(stdout, "Usage: morlu-pack build %s\n"
+                  "Makes a finished installer: the stub with the product's files appended in a\n"
+                  "payload container. Nothing is written unless every check passes.\n\n"
+                  "  --stub STUB.exe      the installer stub, unsigned, with its MORLU2STUB\n"
+                  "                       resource; default, where cmake --install puts it:\n"
+                  "                       %s\n"
+                  "  --version TEXT       version shown in the installer's captions (UTF-8, at most\n"
+                  "                       15 bytes in CP932; may be empty); required\n"
+                  "  --message FILE       text the user must confirm before installing, in UTF-8\n"
+                  "                       (with or without byte order mark) or CP932\n"
+                  "  --message-encoding auto|utf-8|cp932\n"
+                  "                       how the message file is written (default auto: UTF-8\n"
+                  "                       when its bytes are valid UTF-8, else CP932)\n"
+                  "  --notes-encoding auto|utf-8|cp932\n"
+                  "                       Morlu.txt must be CP932, which Notepad on a Japanese\n"
+                  "                       Windows shows; auto (default) refuses UTF-8, utf-8\n"
+                  "                       converts it to CP932 with CR LF line ends, cp932 takes it\n"
+                  "                       as CP932 without guessing\n"
+                  "  --icon FILE.ico      the installer's icon, in place of the stub's first icon\n"
+                  "                       group (the one Explorer shows)\n"
+                  "  --version-info KEY=VALUE\n"
+                  "                       a string of the installer's version information\n"
+                  "                       (Explorer: Properties, Details); repeatable; KEY is one\n"
+                  "                       of ProductName, CompanyName, FileVersion, ProductVersion,\n"
+                  "                       FileDescription, LegalCopyright, LegalTrademarks,\n"
+                  "                       Comments, InternalName, OriginalFilename, PrivateBuild,\n"
+                  "                       SpecialBuild; FileVersion and ProductVersion start with\n"
+                  "                       numbers such as 1.10.0.3, which also fill the numeric\n"
+                  "                       versions. It replaces any version information the stub has\n"
+                  "  --exclude GLOB       leave out the files and subfolders whose name (not path)\n"
+                  "                       matches the shell pattern, such as '.DS_Store' or '*~';\n"
+                  "                       repeatable; case matters\n"
+                  "  --method lh5|lh0     compress members (default; a member that does not shrink\n"
+                  "                       is stored) or store them all\n"
+                  "  --best               compress harder: weigh every match by its bits, a few\n"
+                  "                       passes over; some 2-3%% smaller, several times slower\n"
+                  "  --jobs N             pack on N threads (default: one per processor this\n"
+                  "                       process may use); the output is the same for any N\n"
+                  "  -q, --quiet          no progress bar, no summary (warnings still show)\n"
+                  "  -o, --output SETUP.exe\n"
+                  "                       the installer to write; it appears only when complete\n"
+                  "  -h, --help           show this help\n"
+                  "  --                   ends the options: every later argument is a PATH\n"
+                  "  PATH...              files, and folders whose files are packed; a subfolder\n"
+                  "                       stops the build (the installer creates no folders):\n"
+                  "                       --exclude it. Options may also be written --name=VALUE.\n\n"
+                  "The product (README, \"Making your product\"): DEZAZAZE.exe must be among the\n"
+                  "files (the installer starts it; an error without it); without Morlu.exe or\n"
+                  "Morlu.txt the installer's shortcuts or release notes have nothing to show\n"
+                  "unless DEZAZAZE.exe installs them (a warning each).\n\n"
+                  "The same inputs give the same bytes on any machine: members in the order of\n"
+                  "the PATHs, a folder's files in byte order of their names, and member times\n"
+                  "written as Japan Standard Time (UTC+9) whatever the build machine's time zone,\n"
+                  "since the installer stamps them as the user's local time and its users are in\n"
+                  "Japan. With SOURCE_DATE_EPOCH (seconds since 1970) set, no member is dated\n"
+                  "later than it.\n\n"
+                  "Limits: a file of at most 4,294,967,294 bytes a member, a whole installer\n"
+                  "of at most 2,147,483,647 bytes (it reads itself with signed 32-bit sizes),\n"
+                  "a message file of at most 1 MiB. Inputs must be regular files that do not\n"
+                  "change while they are read; no file named here is ever written.\n\n"
+                  "Every compressed member is decoded as the installer will decode it, and the\n"
+                  "finished file is read back, before it is put in place. Sign the finished\n"
+                  "installer (for example with osslsigncode), never the stub.\n\n"
+                  "Exit status: 0 success, 1 usage error, 2 input the installer cannot carry,\n"
+                  "3 a file that cannot be read or written.\n",
+                  kArguments, InstalledStub().c_str());
 }
 
 static int ParseOptions(int argc, char** argv, BuildOptions* options, bool* helpShown)
@@ -235,8 +232,8 @@ static int ParseOptions(int argc, char** argv, BuildOptions* options, bool* help
     }
     if (options->stub.empty()) {
         options->stub = InstalledStub();
-        struct stat status;
-        if (stat(options->stub.c_str(), &status) != 0)
+        FileStatus status;
+        if (StatusOf(options->stub, &status) != 0)
             return UsageError("build", kArguments, "build: no --stub given, and none is installed at %s",
                               options->stub.c_str());
     }
@@ -307,7 +304,7 @@ static std::vector<uint8_t> StubImage(const BuildOptions& options)
 static void Warn(const std::string& text)
 {
     fflush(stdout);
-    fprintf(stderr, "morlu-pack: warning: %s\n", text.c_str());
+    WriteText(stderr, "morlu-pack: warning: " + text + "\n");
 }
 
 // Refuses an output that cannot be made, before the work of packing: its folder
@@ -315,20 +312,19 @@ static void Warn(const std::string& text)
 static void CheckOutput(const BuildOptions& options, const std::vector<MemberSource>& members)
 {
     const std::string& output = options.output;
-    size_t slash = output.rfind('/');
-    std::string folder = slash == std::string::npos ? "." : output.substr(0, slash == 0 ? 1 : slash);
-    struct stat status;
-    if (stat(folder.c_str(), &status) != 0)
-        throw PackError(output + ": folder " + folder + ": " + strerror(errno), EXIT_FILE_ERROR);
-    if (!S_ISDIR(status.st_mode))
+    std::string folder = NameStart(output) == 0 ? "." : TrimSeparators(output.substr(0, NameStart(output)));
+    FileStatus status;
+    if (int error = StatusOf(folder, &status))
+        throw PackError(output + ": folder " + folder + ": " + ErrorText(error), EXIT_FILE_ERROR);
+    if (status.kind != FileKind::Folder)
         throw PackError(output + ": " + folder + " is not a folder", EXIT_FILE_ERROR);
-    if (stat(output.c_str(), &status) != 0)
+    if (StatusOf(output, &status) != 0)
         return;
-    if (S_ISDIR(status.st_mode))
+    if (status.kind == FileKind::Folder)
         throw PackError(output + ": is a folder", EXIT_FILE_ERROR);
     auto refuseIfSame = [&](const std::string& path, const char* what) {
-        struct stat other;
-        if (stat(path.c_str(), &other) == 0 && other.st_dev == status.st_dev && other.st_ino == status.st_ino)
+        FileStatus other;
+        if (StatusOf(path, &other) == 0 && other.volume == status.volume && other.index == status.index)
             throw PackError(output + ": is " + what + path + "; the installer would replace it", EXIT_USAGE);
     };
     refuseIfSame(options.stub, "the stub ");
@@ -381,7 +377,7 @@ static int Build(const BuildOptions& options)
     out.Commit();
 
     if (!options.quiet)
-        printf("%s: %zu member%s, %llu bytes in an archive of %zu (%.1f%%)\n", options.output.c_str(),
+        Print(stdout, "%s: %zu member%s, %llu bytes in an archive of %zu (%.1f%%)\n", options.output.c_str(),
                members.size(), members.size() == 1 ? "" : "s", (unsigned long long)total, writer.Size(),
                total == 0 ? 100.0 : writer.Size() * 100.0 / total);
     return EXIT_OK;

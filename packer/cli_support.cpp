@@ -1,19 +1,51 @@
 #include "packer/cli_support.h"
 
-#include <errno.h>
-#include <fcntl.h>
-#include <iconv.h>
 #include <stdarg.h>
 #include <stddef.h>
 #include <stdio.h>
 #include <string.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
+
+#include <algorithm>
 
 #include "container/payload_container.h"
 #include "packer/command.h"
 #include "packer/exit_codes.h"
+#include "packer/pack_error.h"
+#include "packer/platform.h"
+
+static std::string Formatted(const char* format, va_list arguments)
+{
+    va_list again;
+    va_copy(again, arguments);
+    char small[512];
+    int length = vsnprintf(small, sizeof small, format, again);
+    va_end(again);
+    if (length < 0)
+        return "";
+    if ((size_t)length < sizeof small)
+        return std::string(small, (size_t)length);
+    std::string text((size_t)length + 1, '\0');
+    vsnprintf(&text[0], text.size(), format, arguments);
+    text.pop_back();
+    return text;
+}
+
+void Print(FILE* stream, const char* format, ...)
+{
+    va_list arguments;
+    va_start(arguments, format);
+    va_list again;
+    va_copy(again, arguments);
+    // A line of a listing fits, and goes out without an allocation.
+    char line[256];
+    int length = vsnprintf(line, sizeof line, format, again);
+    va_end(again);
+    if (length >= 0 && (size_t)length < sizeof line)
+        WriteText(stream, line, (size_t)length);
+    else
+        WriteText(stream, Formatted(format, arguments));
+    va_end(arguments);
+}
 
 int Complain(int code, const char* format, ...)
 {
@@ -21,9 +53,7 @@ int Complain(int code, const char* format, ...)
     va_start(arguments, format);
     // What went to standard output before stays before the message when both are piped.
     fflush(stdout);
-    fputs("morlu-pack: ", stderr);
-    vfprintf(stderr, format, arguments);
-    fputc('\n', stderr);
+    WriteText(stderr, "morlu-pack: " + Formatted(format, arguments) + "\n");
     va_end(arguments);
     return code;
 }
@@ -33,16 +63,17 @@ int UsageError(const char* command, const char* arguments, const char* format, .
     va_list list;
     va_start(list, format);
     fflush(stdout);
-    fputs("morlu-pack: ", stderr);
-    vfprintf(stderr, format, list);
-    fprintf(stderr, "\nUsage: morlu-pack %s %s (see morlu-pack %s --help)\n", command, arguments, command);
+    std::string message = "morlu-pack: " + Formatted(format, list);
     va_end(list);
+    Print(stderr, "%s\nUsage: morlu-pack %s %s (see morlu-pack %s --help)\n", message.c_str(), command, arguments,
+          command);
     return EXIT_USAGE;
 }
 
 int ShowCommandHelp(const Command& command)
 {
-    printf("Usage: morlu-pack %s %s\n%s\n\n%s", command.name, command.arguments, command.summary, command.details);
+    Print(stdout, "Usage: morlu-pack %s %s\n%s\n\n%s", command.name, command.arguments, command.summary,
+          command.details);
     return EXIT_OK;
 }
 
@@ -87,28 +118,29 @@ static void AppendEscaped(std::string& shown, const char* utf8, size_t length)
 
 std::string DisplayName(const char* cp932, size_t length)
 {
-    static iconv_t converter = iconv_open("UTF-8", "CP932");
     std::string shown;
+    // ASCII is the same in both.
+    if (std::all_of(cp932, cp932 + length, [](char c) { return (unsigned char)c < 0x80; })) {
+        AppendEscaped(shown, cp932, length);
+        return shown;
+    }
     size_t at = 0;
     while (at < length) {
-        char buffer[16];
-        char* in = const_cast<char*>(cp932 + at);
-        size_t inLeft = length - at;
-        char* out = buffer;
-        size_t outLeft = sizeof buffer;
-        if (converter != (iconv_t)-1)
-            iconv(converter, &in, &inLeft, &out, &outLeft);
-        AppendEscaped(shown, buffer, (size_t)(out - buffer));
-        size_t converted = (size_t)(in - (cp932 + at));
-        at += converted;
-        if (converted == 0 && out == buffer && at < length) {
-            char escaped[8];
-            snprintf(escaped, sizeof escaped, "\\x%02X", (unsigned char)cp932[at]);
-            shown += escaped;
-            ++at;
-            if (converter != (iconv_t)-1)
-                iconv(converter, nullptr, nullptr, nullptr, nullptr);
+        std::string utf8;
+        size_t stopped;
+        try {
+            stopped = Cp932ToUtf8(std::string(cp932 + at, length - at), &utf8);
+        } catch (const PackError&) {
+            stopped = 0; // no conversion at all: every byte shown as a number
         }
+        AppendEscaped(shown, utf8.data(), utf8.size());
+        if (stopped == std::string::npos)
+            break;
+        at += stopped;
+        char escaped[8];
+        snprintf(escaped, sizeof escaped, "\\x%02X", (unsigned char)cp932[at]);
+        shown += escaped;
+        ++at;
     }
     return shown;
 }
@@ -143,100 +175,27 @@ const char* DescribeFailure(ExtractFailure reason)
     return "unknown failure";
 }
 
-LoadedArchive::~LoadedArchive()
-{
-    if (mapping != nullptr)
-        munmap(mapping, mappingSize);
-}
-
-const size_t kHugePage = 2u << 20;
-// Larger archives are mapped: their pages stay the page cache's to reclaim.
-const size_t kReadLimit = (size_t)1 << 30;
-
-static bool HugePagesAvailable()
-{
-    char setting[64] = "";
-    int fd = open("/sys/kernel/mm/transparent_hugepage/enabled", O_RDONLY | O_CLOEXEC);
-    if (fd >= 0) {
-        ssize_t count = read(fd, setting, sizeof setting - 1);
-        setting[count > 0 ? count : 0] = '\0';
-        close(fd);
-    }
-    return strstr(setting, "[always]") != nullptr || strstr(setting, "[madvise]") != nullptr;
-}
-
-// A large archive is read into huge pages rather than mapped: read from a
-// mapped file's 4 KiB pages, stored members took three quarters more CPU time
-// to check. A file that comes up shorter than its size is taken as far as it
-// goes.
-static int ReadIntoHugePages(int fd, const char* path, size_t* size, LoadedArchive* loaded,
-                             const unsigned char** file)
-{
-    size_t capacity = (*size + kHugePage - 1) & ~(kHugePage - 1);
-    void* mapping = mmap(nullptr, capacity + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (mapping == MAP_FAILED)
-        return Complain(EXIT_FILE_ERROR, "%s: %s", path, strerror(errno));
-    loaded->mapping = mapping;
-    loaded->mappingSize = capacity + kHugePage;
-    unsigned char* buffer = (unsigned char*)(((uintptr_t)mapping + kHugePage - 1) & ~(kHugePage - 1));
-    madvise(buffer, capacity, MADV_HUGEPAGE);
-    size_t done = 0;
-    while (done < *size) {
-        ssize_t count = read(fd, buffer + done, *size - done);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0)
-            return Complain(EXIT_FILE_ERROR, "%s: %s", path, strerror(errno));
-        if (count == 0)
-            break;
-        done += (size_t)count;
-    }
-    *size = done;
-    *file = buffer;
-    return EXIT_OK;
-}
-
 int LoadArchive(const char* path, LoadedArchive* loaded)
 {
-    // O_NONBLOCK: a FIFO or a device under the name must not hold the open.
-    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return Complain(EXIT_FILE_ERROR, "%s: %s", path, strerror(errno));
-    struct stat status;
-    if (fstat(fd, &status) != 0) {
-        int error = errno;
-        close(fd);
-        return Complain(EXIT_FILE_ERROR, "%s: %s", path, strerror(error));
-    }
-    if (!S_ISREG(status.st_mode)) {
-        close(fd);
+    InputFile input;
+    FileStatus status;
+    int error = input.Open(path);
+    if (error == 0)
+        error = input.Status(&status);
+    if (error != 0)
+        return Complain(EXIT_FILE_ERROR, "%s: %s", path, ErrorText(error).c_str());
+    if (status.kind != FileKind::Regular)
         return Complain(EXIT_FILE_ERROR, "%s: not a regular file", path);
-    }
-    if ((uint64_t)status.st_size > UINT32_MAX) {
-        close(fd);
+    if (status.size > UINT32_MAX)
         return Complain(EXIT_FILE_ERROR, "%s: files of 4 GiB or more are not supported", path);
-    }
     static const unsigned char kEmpty[1] = {0};
     const unsigned char* file = kEmpty;
-    size_t fileSize = (size_t)status.st_size;
-    if (fileSize >= kHugePage && fileSize <= kReadLimit && HugePagesAvailable()) {
-        int code = ReadIntoHugePages(fd, path, &fileSize, loaded, &file);
-        if (code != EXIT_OK) {
-            close(fd);
-            return code;
-        }
-    } else if (fileSize > 0) {
-        void* mapping = mmap(nullptr, fileSize, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
-        if (mapping == MAP_FAILED) {
-            int error = errno;
-            close(fd);
-            return Complain(EXIT_FILE_ERROR, "%s: %s", path, strerror(error));
-        }
-        loaded->mapping = mapping;
-        loaded->mappingSize = fileSize;
-        file = (const unsigned char*)mapping;
+    size_t fileSize = (size_t)status.size;
+    if (fileSize > 0) {
+        if (int error = loaded->memory.Load(input, &fileSize))
+            return Complain(EXIT_FILE_ERROR, "%s: %s", path, ErrorText(error).c_str());
+        file = loaded->memory.bytes();
     }
-    close(fd);
 
     // An LHA archive never starts with "MZ": its third byte is the '-' of the
     // method. A bare archive is taken whole, also when a stored installer

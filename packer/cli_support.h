@@ -6,13 +6,17 @@
 #include <vector>
 
 #include "extract/extract.h"
+#include "packer/platform.h"
+
+// The formatted text, in UTF-8, on standard output or standard error.
+void Print(FILE* stream, const char* format, ...) PRINTF_FORMAT(2, 3);
 
 // "morlu-pack: " and the formatted text on standard error; returns code.
-int Complain(int code, const char* format, ...) __attribute__((format(printf, 2, 3)));
+int Complain(int code, const char* format, ...) PRINTF_FORMAT(2, 3);
 
 // A usage error of one command: the message and the command's usage line.
 int UsageError(const char* command, const char* arguments, const char* format, ...)
-    __attribute__((format(printf, 3, 4)));
+    PRINTF_FORMAT(3, 4);
 
 struct Command;
 
@@ -33,21 +37,16 @@ std::string DisplayName(const char* cp932);
 // The words for why an extraction stopped.
 const char* DescribeFailure(ExtractFailure reason);
 
-// FILE read into memory (mapped when small); the engine reads the archive in place.
+// FILE in memory; the engine reads the archive in place.
 struct LoadedArchive {
     const unsigned char* archive = nullptr;
     uint32_t size = 0;
     bool installer = false;  // found in a payload container
     int32_t memberCount = 0; // the container's count, which the installer checks
-    void* mapping = nullptr;
-    size_t mappingSize = 0;
-    LoadedArchive() = default;
-    LoadedArchive(const LoadedArchive&) = delete;
-    LoadedArchive& operator=(const LoadedArchive&) = delete;
-    ~LoadedArchive();
+    FileMemory memory;
 };
 
-// Maps path and finds the archive: a program ("MZ") is an installer whose
+// Loads path and finds the archive: a program ("MZ") is an installer whose
 // payload container the installer's own scan finds; any other file is a bare
 // archive. Returns an exit code, having told the user what went wrong.
 int LoadArchive(const char* path, LoadedArchive* loaded);

@@ -1,48 +1,14 @@
 #include "packer/cp932_text.h"
 
-#include <errno.h>
-#include <iconv.h>
 #include <stdio.h>
 #include <strings.h>
 
 #include <algorithm>
 
 #include "packer/pack_error.h"
+#include "packer/platform.h"
 
 namespace {
-
-class Converter {
-public:
-    Converter(const char* to, const char* from) : cd_(iconv_open(to, from))
-    {
-        if (cd_ == (iconv_t)-1)
-            throw PackError(std::string("this system's iconv cannot convert ") + from + " to " + to);
-    }
-    ~Converter() { iconv_close(cd_); }
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
-
-    // Converts all of in; returns the offset of the first byte that does not
-    // convert, or npos.
-    size_t Convert(const std::string& in, std::string* out)
-    {
-        // Neither direction takes more than four bytes for one.
-        out->assign(in.size() * 4 + 4, '\0');
-        char* from = const_cast<char*>(in.data());
-        size_t fromLeft = in.size();
-        char* to = &(*out)[0];
-        size_t toLeft = out->size();
-        while (fromLeft > 0) {
-            if (iconv(cd_, &from, &fromLeft, &to, &toLeft) == (size_t)-1)
-                return in.size() - fromLeft;
-        }
-        out->resize(out->size() - toLeft);
-        return std::string::npos;
-    }
-
-private:
-    iconv_t cd_;
-};
 
 // Decodes the UTF-8 character at text[*at], moving *at past it; false (and
 // *at unmoved) for a byte that starts no valid character.
@@ -109,9 +75,40 @@ PackError NotUtf8(const std::string& text, size_t at, const std::string& what)
 
 size_t FirstNonCp932(const std::string& bytes)
 {
-    Converter toUtf8("UTF-8", "CP932");
     std::string ignored;
-    return toUtf8.Convert(bytes, &ignored);
+    return Cp932ToUtf8(bytes, &ignored);
+}
+
+// Characters that iconv writes in CP932 as the code page's own characters of
+// the same look (U+2014 as U+2015, U+301C as U+FF5E, U+00A5 as the backslash's
+// byte, which Japanese fonts draw as the yen sign ...) while Windows' tables
+// lack them: taken so on every system, so that the same text gives the same
+// bytes everywhere.
+const struct {
+    char32_t from;
+    char32_t to;
+} kLookAlikes[] = {{0x00A2, 0xFFE0}, {0x00A3, 0xFFE1}, {0x00A5, 0x005C}, {0x00AC, 0xFFE2}, {0x2014, 0x2015},
+                   {0x2016, 0x2225}, {0x203E, 0x007E}, {0x2212, 0xFF0D}, {0x301C, 0xFF5E}};
+
+// Valid UTF-8 with the look-alikes replaced, one character for one.
+std::string WithoutLookAlikes(const std::string& utf8)
+{
+    std::string out;
+    out.reserve(utf8.size() + utf8.size() / 2);
+    char32_t c;
+    for (size_t at = 0, next = 0; at < utf8.size(); at = next) {
+        NextUtf8(utf8, &next, &c);
+        const auto* pair = std::find_if(std::begin(kLookAlikes), std::end(kLookAlikes),
+                                        [c](const auto& entry) { return entry.from == c; });
+        if (pair == std::end(kLookAlikes))
+            out.append(utf8, at, next - at);
+        else if (pair->to < 0x80)
+            out += (char)pair->to;
+        else
+            out += {(char)(0xE0 | pair->to >> 12), (char)(0x80 | (pair->to >> 6 & 0x3F)),
+                    (char)(0x80 | (pair->to & 0x3F))};
+    }
+    return out;
 }
 
 std::string CrLfLines(const std::string& text)
@@ -133,12 +130,18 @@ std::string Cp932FromUtf8(const std::string& utf8, const std::string& what)
     size_t bad = FirstNonUtf8(utf8);
     if (bad != std::string::npos)
         throw NotUtf8(utf8, bad, what);
-    Converter toCp932("CP932", "UTF-8");
+    std::string normalized = WithoutLookAlikes(utf8);
     std::string out;
-    size_t at = toCp932.Convert(utf8, &out);
-    if (at != std::string::npos) {
-        size_t end = at;
+    size_t stopped = Utf8ToCp932(normalized, &out);
+    if (stopped != std::string::npos) {
+        // The same character in the text as given.
+        size_t characters = (size_t)std::count_if(normalized.begin(), normalized.begin() + (ptrdiff_t)stopped,
+                                                  [](char b) { return ((unsigned char)b & 0xC0) != 0x80; });
+        size_t at = 0;
         char32_t c = 0;
+        for (size_t k = 0; k < characters; ++k)
+            NextUtf8(utf8, &at, &c);
+        size_t end = at;
         NextUtf8(utf8, &end, &c);
         char code[16];
         snprintf(code, sizeof code, "U+%04X", (unsigned)c);

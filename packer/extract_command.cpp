@@ -1,7 +1,5 @@
 // morlu-pack extract FILE -C DIR: writes the members into DIR with the engine.
-#include <errno.h>
 #include <string.h>
-#include <sys/stat.h>
 
 #include <string>
 
@@ -10,6 +8,7 @@
 #include "packer/command.h"
 #include "packer/exit_codes.h"
 #include "packer/extract_report.h"
+#include "packer/platform.h"
 
 static const char kArguments[] = "FILE [-C DIR]";
 
@@ -39,22 +38,21 @@ static int RunExtract(int argc, char** argv)
     if (file == nullptr)
         return UsageError("extract", kArguments, "extract: no FILE given");
     // The engine adds its own separator.
-    while (folder.size() > 1 && folder.back() == '/')
-        folder.pop_back();
-    struct stat status;
-    if (stat(folder.c_str(), &status) != 0)
-        return Complain(EXIT_FILE_ERROR, "%s: %s", folder.c_str(), strerror(errno));
-    if (!S_ISDIR(status.st_mode))
+    folder = TrimSeparators(folder);
+    FileStatus status;
+    if (int error = StatusOf(folder, &status))
+        return Complain(EXIT_FILE_ERROR, "%s: %s", folder.c_str(), ErrorText(error).c_str());
+    if (status.kind != FileKind::Folder)
         return Complain(EXIT_FILE_ERROR, "%s: not a folder", folder.c_str());
 
     LoadedArchive loaded;
     int code = LoadArchive(file, &loaded);
     if (code != EXIT_OK)
         return code;
-    SetMemberSink(nullptr);
-    PosixSinkUseDestination(folder.c_str());
-    int result = ExtractArchiveInParallel(folder.c_str(), loaded.archive, loaded.size, AvailableCores());
-    PosixSinkUseDestination(nullptr);
+    SetMemberSink(&fileMemberSink);
+    FileSinkUseDestination(folder.c_str());
+    int result = ExtractArchiveInParallel(folder.c_str(), loaded.archive, loaded.size, UsableProcessors());
+    FileSinkUseDestination(nullptr);
     if (result < 0)
         return ReportExtractFailure(file, result);
     if (loaded.installer && loaded.memberCount != result)
@@ -75,8 +73,8 @@ const Command extractCommand = {
     "under a temporary name and put in place only once its CRC-16 matched: it\n"
     "replaces whatever stood under its name (a file, even read-only, a link or a\n"
     "FIFO) without writing through it, and a damaged member leaves that as it was.\n"
-    "Every file gets its member's time. On Linux the names are written in UTF-8\n"
-    "with slashes.\n\n"
+    "Every file gets its member's time. Names are written in UTF-8 with slashes on\n"
+    "Linux and macOS, in Unicode on Windows.\n\n"
     "  -C DIR      the folder to extract into\n"
     "  -h, --help  show this help\n"
     "  --          ends the options: a FILE may then start with a dash\n\n"

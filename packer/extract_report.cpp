@@ -1,6 +1,6 @@
 #include "packer/extract_report.h"
 
-#include <string.h>
+#include <stdio.h>
 
 #include <string>
 
@@ -8,6 +8,7 @@
 #include "extract/member_sink.h"
 #include "packer/cli_support.h"
 #include "packer/exit_codes.h"
+#include "packer/platform.h"
 
 int ReportExtractFailure(const char* path, int result)
 {
@@ -24,7 +25,7 @@ int ReportExtractFailure(const char* path, int result)
     }
     if (failure.reason == FAILURE_CREATE || failure.reason == FAILURE_SHORT_WRITE) {
         detail += ": ";
-        detail += strerror(PosixSinkLastError());
+        detail += ErrorText(FileSinkLastError());
     }
     return Complain(code, "%s: %s: %s", path, member.c_str(), detail.c_str());
 }

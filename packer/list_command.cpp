@@ -23,7 +23,7 @@ static void PrintMember(const unsigned char* header)
     unsigned date = LoadLe16(header + kHeaderDosDate);
     unsigned time = LoadLe16(header + kHeaderDosTime);
     unsigned nameLength = header[kHeaderNameLength];
-    printf("%s %10u %10u %04X %04u-%02u-%02u %02u:%02u:%02u %s\n", method, LoadLe32(header + kHeaderPackedSize),
+    Print(stdout, "%s %10u %10u %04X %04u-%02u-%02u %02u:%02u:%02u %s\n", method, LoadLe32(header + kHeaderPackedSize),
            LoadLe32(header + kHeaderOriginalSize), LoadLe16(header + kHeaderName + nameLength), 1980 + (date >> 9),
            date >> 5 & 0x0F, date & 0x1F, time >> 11, time >> 5 & 0x3F, (time & 0x1F) * 2,
            DisplayName((const char*)header + kHeaderName, nameLength).c_str());

@@ -2,8 +2,12 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <string>
+
+#include "packer/cli_support.h"
 #include "packer/command.h"
 #include "packer/exit_codes.h"
+#include "packer/platform.h"
 
 static const Command* const kCommands[] = {
     &buildCommand,
@@ -14,33 +18,33 @@ static const Command* const kCommands[] = {
 
 static void PrintHelp(FILE* out)
 {
-    fputs("Usage: morlu-pack COMMAND ARGUMENTS...\n"
-          "The publisher's tool for the Morlu2 installer: builds installers from the stub\n"
-          "and a product folder, and lists, tests or extracts their LHA payload. FILE is\n"
-          "a bare LHA archive or an installer (a Windows program, \"MZ\") whose payload\n"
-          "container holds the archive.\n\n",
-          out);
+    std::string help = "Usage: morlu-pack COMMAND ARGUMENTS...\n"
+                       "The publisher's tool for the Morlu2 installer: builds installers from the stub\n"
+                       "and a product folder, and lists, tests or extracts their LHA payload. FILE is\n"
+                       "a bare LHA archive or an installer (a Windows program, \"MZ\") whose payload\n"
+                       "container holds the archive.\n\n";
     for (const Command* command : kCommands)
-        fprintf(out, "  morlu-pack %s %s\n      %s\n", command->name, command->arguments, command->summary);
-    fputs("\n  morlu-pack COMMAND --help\n      Show a command's options and what it does.\n"
-          "  morlu-pack -h, --help\n      Show this help.\n"
-          "  morlu-pack --version\n      Show the version of morlu-pack.\n\n"
-          "Every command takes -- to end its options. Errors name the file and the\n"
-          "member and go to standard error, after what went to standard output.\n"
-          "man morlu-pack has the whole manual.\n\n"
-          "Exit status:\n"
-          "  0  success\n"
-          "  1  usage error\n"
-          "  2  data error: the archive, the container or an input the installer\n"
-          "     cannot carry\n"
-          "  3  file error: a file cannot be read, created or written\n",
-          out);
+        help = help + "  morlu-pack " + command->name + " " + command->arguments + "\n      " + command->summary + "\n";
+    help += "\n  morlu-pack COMMAND --help\n      Show a command's options and what it does.\n"
+            "  morlu-pack -h, --help\n      Show this help.\n"
+            "  morlu-pack --version\n      Show the version of morlu-pack.\n\n"
+            "Every command takes -- to end its options. Errors name the file and the\n"
+            "member and go to standard error, after what went to standard output.\n"
+            "man morlu-pack has the whole manual.\n\n"
+            "Exit status:\n"
+            "  0  success\n"
+            "  1  usage error\n"
+            "  2  data error: the archive, the container or an input the installer\n"
+            "     cannot carry\n"
+            "  3  file error: a file cannot be read, created or written\n";
+    WriteText(out, help);
 }
 
 int main(int argc, char** argv)
 {
+    StartProgram(&argc, &argv);
     if (argc < 2) {
-        fputs("morlu-pack: no command given\n", stderr);
+        WriteText(stderr, "morlu-pack: no command given\n");
         PrintHelp(stderr);
         return EXIT_USAGE;
     }
@@ -49,13 +53,13 @@ int main(int argc, char** argv)
         return EXIT_OK;
     }
     if (strcmp(argv[1], "--version") == 0) {
-        printf("morlu-pack %s\n", MORLU_VERSION);
+        Print(stdout, "morlu-pack %s\n", MORLU_VERSION);
         return EXIT_OK;
     }
     for (const Command* command : kCommands) {
         if (strcmp(argv[1], command->name) == 0)
             return command->run(argc - 1, argv + 1);
     }
-    fprintf(stderr, "morlu-pack: unknown command '%s' (try 'morlu-pack --help')\n", argv[1]);
+    Print(stderr, "morlu-pack: unknown command '%s' (try 'morlu-pack --help')\n", argv[1]);
     return EXIT_USAGE;
 }

@@ -1,12 +1,7 @@
 #include "packer/member_list.h"
 
-#include <dirent.h>
-#include <errno.h>
-#include <fcntl.h>
-#include <fnmatch.h>
+#include <ctype.h>
 #include <string.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <map>
@@ -16,26 +11,24 @@
 #include "packer/cp932_text.h"
 #include "packer/large_buffer.h"
 #include "packer/pack_error.h"
+#include "packer/platform.h"
 
 namespace {
 
-std::string SystemError(const std::string& path, int error)
+PackError SystemError(const std::string& path, int error)
 {
-    return path + ": " + strerror(error);
+    return PackError(path + ": " + ErrorText(error), EXIT_FILE_ERROR);
 }
 
 std::string BaseName(const std::string& path)
 {
-    std::string trimmed = path;
-    while (trimmed.size() > 1 && trimmed.back() == '/')
-        trimmed.pop_back();
-    size_t slash = trimmed.rfind('/');
-    return slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
+    std::string trimmed = TrimSeparators(path);
+    return trimmed.substr(NameStart(trimmed));
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name)
 {
-    return !folder.empty() && folder.back() == '/' ? folder + name : folder + "/" + name;
+    return folder.size() == NameStart(folder) && !folder.empty() ? folder + name : folder + kPathSeparator + name;
 }
 
 std::string SizeText(uint64_t size)
@@ -84,19 +77,18 @@ void AppendUtf8(std::string& out, char32_t c)
     }
 }
 
-void AddFile(const std::string& path, const struct stat& status, std::vector<MemberSource>* members)
+void AddFile(const std::string& path, const FileStatus& status, std::vector<MemberSource>* members)
 {
-    if ((uint64_t)status.st_size > kLh5MaxInput)
-        throw PackError(path + ": " + SizeText((uint64_t)status.st_size) + " bytes; a member holds at most " +
+    if (status.size > kLh5MaxInput)
+        throw PackError(path + ": " + SizeText(status.size) + " bytes; a member holds at most " +
                         SizeText(kLh5MaxInput));
-    members->push_back(MemberSource{path, MemberName(BaseName(path), path), (uint64_t)status.st_size,
-                                    status.st_mtime, nullptr});
+    members->push_back(MemberSource{path, MemberName(BaseName(path), path), status.size, status.modified, nullptr});
 }
 
 bool Excluded(const std::string& name, const std::vector<std::string>& excludes)
 {
     for (const std::string& pattern : excludes) {
-        if (fnmatch(pattern.c_str(), name.c_str(), 0) == 0)
+        if (MatchesPattern(pattern, name))
             return true;
     }
     return false;
@@ -104,31 +96,23 @@ bool Excluded(const std::string& name, const std::vector<std::string>& excludes)
 
 void AddFolder(const std::string& folder, const std::vector<std::string>& excludes, std::vector<MemberSource>* members)
 {
-    DIR* dir = opendir(folder.c_str());
-    if (dir == nullptr)
-        throw PackError(SystemError(folder, errno), EXIT_FILE_ERROR);
     std::vector<std::string> names;
-    errno = 0;
-    while (const dirent* entry = readdir(dir)) {
-        if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0 && !Excluded(entry->d_name, excludes))
-            names.push_back(entry->d_name);
-        errno = 0;
-    }
-    int error = errno;
-    closedir(dir);
-    if (error != 0)
-        throw PackError(SystemError(folder, error), EXIT_FILE_ERROR);
+    if (int error = ListFolder(folder, &names))
+        throw SystemError(folder, error);
+    names.erase(std::remove_if(names.begin(), names.end(),
+                               [&](const std::string& name) { return Excluded(name, excludes); }),
+                names.end());
 
     std::sort(names.begin(), names.end());
     for (const std::string& name : names) {
         std::string path = JoinPath(folder, name);
-        struct stat status;
-        if (stat(path.c_str(), &status) != 0)
-            throw PackError(SystemError(path, errno), EXIT_FILE_ERROR);
-        if (S_ISDIR(status.st_mode))
+        FileStatus status;
+        if (int error = StatusOf(path, &status))
+            throw SystemError(path, error);
+        if (status.kind == FileKind::Folder)
             throw PackError(path + ": is a subfolder; the installer creates no folders, so only files can be packed: "
                             "move it out, or leave it out with --exclude '" + name + "'");
-        if (!S_ISREG(status.st_mode))
+        if (status.kind != FileKind::Regular)
             throw PackError(path + ": not a regular file", EXIT_FILE_ERROR);
         AddFile(path, status, members);
     }
@@ -146,6 +130,9 @@ std::string MemberName(const std::string& utf8Name, const std::string& path)
     }
     if (utf8Name.back() == '.' || utf8Name.back() == ' ')
         throw PackError(path + ": name ends in a dot or space, which Windows drops");
+    if (utf8Name.find("\xC2\xA5") != std::string::npos)
+        throw PackError(path + ": name holds '\xC2\xA5' (U+00A5), which is the backslash's byte in CP932: the "
+                        "installer would take it for a folder separator");
     std::string name = Cp932FromUtf8(utf8Name, path + ": name");
     // What the installer's engine would refuse, devices such as CON or NUL above all.
     if (CheckMemberName(name.c_str()) != FAILURE_NONE)
@@ -160,14 +147,14 @@ std::vector<MemberSource> CollectMembers(const std::vector<std::string>& paths, 
 {
     std::vector<MemberSource> members;
     for (const std::string& path : paths) {
-        struct stat status;
-        if (stat(path.c_str(), &status) != 0)
-            throw PackError(SystemError(path, errno), EXIT_FILE_ERROR);
-        if (S_ISDIR(status.st_mode))
+        FileStatus status;
+        if (int error = StatusOf(path, &status))
+            throw SystemError(path, error);
+        if (status.kind == FileKind::Folder)
             AddFolder(path, excludes, &members);
         else if (Excluded(BaseName(path), excludes))
             continue;
-        else if (S_ISREG(status.st_mode))
+        else if (status.kind == FileKind::Regular)
             AddFile(path, status, &members);
         else
             throw PackError(path + ": not a regular file or folder", EXIT_FILE_ERROR);
@@ -206,20 +193,15 @@ std::string WindowsNameKey(const std::string& utf8Name)
 
 FileContents ReadInputFile(const std::string& path, uint64_t maxSize, int64_t expectedSize)
 {
-    // O_NONBLOCK: a FIFO or a device under the name must not hold the open.
-    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        throw PackError(SystemError(path, errno), EXIT_FILE_ERROR);
-    struct Closer {
-        int fd;
-        ~Closer() { close(fd); }
-    } closer{fd};
-    struct stat status;
-    if (fstat(fd, &status) != 0)
-        throw PackError(SystemError(path, errno), EXIT_FILE_ERROR);
-    if (!S_ISREG(status.st_mode))
+    InputFile file;
+    if (int error = file.Open(path))
+        throw SystemError(path, error);
+    FileStatus status;
+    if (int error = file.Status(&status))
+        throw SystemError(path, error);
+    if (status.kind != FileKind::Regular)
         throw PackError(path + ": not a regular file", EXIT_FILE_ERROR);
-    uint64_t size = (uint64_t)status.st_size;
+    uint64_t size = status.size;
     if (size > maxSize)
         throw PackError(path + ": " + SizeText(size) + " bytes; at most " + SizeText(maxSize) + " can be taken",
                         EXIT_FILE_ERROR);
@@ -229,7 +211,7 @@ FileContents ReadInputFile(const std::string& path, uint64_t maxSize, int64_t ex
                         EXIT_FILE_ERROR);
 
     FileContents contents;
-    contents.modified = status.st_mtime;
+    contents.modified = status.modified;
     ReserveLarge(&contents.bytes, (size_t)size);
     contents.bytes.resize((size_t)size);
     size_t filled = 0;
@@ -237,18 +219,154 @@ FileContents ReadInputFile(const std::string& path, uint64_t maxSize, int64_t ex
         // One byte more than the size asks whether the file grew.
         unsigned char extra;
         bool full = filled == contents.bytes.size();
-        ssize_t got = full ? read(fd, &extra, 1) : read(fd, contents.bytes.data() + filled, contents.bytes.size() - filled);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            throw PackError(SystemError(path, errno), EXIT_FILE_ERROR);
+        size_t got = 0;
+        int error = full ? file.Read(&extra, 1, &got)
+                         : file.Read(contents.bytes.data() + filled, contents.bytes.size() - filled, &got);
+        if (error != 0)
+            throw SystemError(path, error);
         if (got > 0 && full)
             throw PackError(path + ": grew while it was read; pack it once it is complete", EXIT_FILE_ERROR);
         if (got == 0 && !full)
             throw PackError(path + ": became shorter while it was read", EXIT_FILE_ERROR);
         if (got == 0)
             break;
-        filled += (size_t)got;
+        filled += got;
     }
     return contents;
+}
+
+namespace {
+
+// The character at text[*at], moving *at past it: a UTF-8 sequence, or a
+// byte that starts none taken alone.
+char32_t NextCharacter(const std::string& text, size_t* at)
+{
+    unsigned char lead = (unsigned char)text[*at];
+    size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3 : lead >= 0xF0 && lead <= 0xF4 ? 4 : 1;
+    if (*at + length > text.size())
+        length = 1;
+    char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+    for (size_t k = 1; k < length; ++k) {
+        unsigned char next = (unsigned char)text[*at + k];
+        if ((next & 0xC0) != 0x80) {
+            length = 1;
+            c = lead;
+            break;
+        }
+        c = c << 6 | (next & 0x3F);
+    }
+    *at += length;
+    return c;
+}
+
+bool InClass(const std::string& name, char32_t c)
+{
+    if (c >= 0x80)
+        return false;
+    static const struct {
+        const char* name;
+        int (*test)(int);
+    } kClasses[] = {{"alnum", isalnum}, {"alpha", isalpha}, {"blank", isblank}, {"cntrl", iscntrl},
+                    {"digit", isdigit}, {"graph", isgraph}, {"lower", islower}, {"print", isprint},
+                    {"punct", ispunct}, {"space", isspace}, {"upper", isupper}, {"xdigit", isxdigit}};
+    for (const auto& entry : kClasses) {
+        if (name == entry.name)
+            return entry.test((int)c) != 0;
+    }
+    return false;
+}
+
+// The bracket expression that starts at pattern[at], just after its '[':
+// whether c is in it, and where it ends. False when no ']' closes it, and
+// the '[' then stands for itself.
+bool MatchBracket(const std::string& pattern, size_t at, char32_t c, bool* matched, size_t* end)
+{
+    bool negated = at < pattern.size() && (pattern[at] == '!' || pattern[at] == '^');
+    if (negated)
+        ++at;
+    bool found = false;
+    for (bool first = true; at < pattern.size(); first = false) {
+        if (pattern[at] == ']' && !first) {
+            *matched = found != negated;
+            *end = at + 1;
+            return true;
+        }
+        // [:class:], [=c=] and [.c.]
+        if (pattern[at] == '[' && at + 1 < pattern.size() && strchr(":=.", pattern[at + 1]) != nullptr) {
+            const char kind = pattern[at + 1];
+            size_t close = pattern.find(std::string(1, kind) + "]", at + 2);
+            if (close == std::string::npos)
+                return false;
+            std::string inner = pattern.substr(at + 2, close - at - 2);
+            if (kind == ':') {
+                found = found || InClass(inner, c);
+            } else {
+                size_t k = 0;
+                found = found || (!inner.empty() && NextCharacter(inner, &k) == c && k == inner.size());
+            }
+            at = close + 2;
+            continue;
+        }
+        if (pattern[at] == '\\' && at + 1 < pattern.size())
+            ++at;
+        char32_t low = NextCharacter(pattern, &at);
+        char32_t high = low;
+        if (at + 1 < pattern.size() && pattern[at] == '-' && pattern[at + 1] != ']') {
+            ++at;
+            if (pattern[at] == '\\' && at + 1 < pattern.size())
+                ++at;
+            high = NextCharacter(pattern, &at);
+        }
+        found = found || (c >= low && c <= high);
+    }
+    return false;
+}
+
+} // namespace
+
+bool MatchesPattern(const std::string& pattern, const std::string& name)
+{
+    size_t p = 0, n = 0;
+    // Where to go on after the last '*' when what follows it fails: the
+    // pattern after the star, and the name one character further.
+    size_t starPattern = std::string::npos, starName = 0;
+    while (n < name.size()) {
+        size_t nextName = n;
+        char32_t c = NextCharacter(name, &nextName);
+        if (p < pattern.size() && pattern[p] == '*') {
+            starPattern = ++p;
+            starName = n;
+            continue;
+        }
+        bool matched = false;
+        size_t nextPattern = p;
+        if (p < pattern.size()) {
+            size_t end;
+            bool inBracket;
+            if (pattern[p] == '?') {
+                matched = true;
+                nextPattern = p + 1;
+            } else if (pattern[p] == '[' && MatchBracket(pattern, p + 1, c, &inBracket, &end)) {
+                matched = inBracket;
+                nextPattern = end;
+            } else {
+                if (pattern[p] == '\\' && p + 1 < pattern.size())
+                    ++nextPattern;
+                matched = NextCharacter(pattern, &nextPattern) == c;
+            }
+        }
+        if (matched) {
+            p = nextPattern;
+            n = nextName;
+        } else if (starPattern != std::string::npos) {
+            p = starPattern;
+            NextCharacter(name, &starName);
+            n = starName;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
 }

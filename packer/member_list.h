@@ -37,6 +37,12 @@ std::vector<MemberSource> CollectMembers(const std::vector<std::string>& paths,
 // longer than a member header holds. path is named in the message.
 std::string MemberName(const std::string& utf8Name, const std::string& path);
 
+// Whether a file name matches a shell pattern as fnmatch without flags takes
+// it: '*', '?', bracket expressions with ranges and [:classes:] of ASCII, and
+// a backslash quoting the character after it; case matters. Characters are UTF-8
+// characters, not bytes, on every system.
+bool MatchesPattern(const std::string& pattern, const std::string& name);
+
 // The key under which Windows compares file names: each letter in upper case.
 std::string WindowsNameKey(const std::string& utf8Name);
 

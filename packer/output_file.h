@@ -1,18 +1,18 @@
 // Writes the installer so that its name never shows a partial file: the bytes
 // go to a temporary file in the same folder, which is renamed over the name
-// only when complete. Failures and the usual termination signals remove it.
+// only when complete. Failures and the usual ways a program is ended remove it.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
 
+#include "packer/platform.h"
+
 class OutputFile {
 public:
     // Creates the temporary file. Throws PackError (file error) when it cannot.
     explicit OutputFile(const std::string& path);
-    // Removes the temporary file unless it was put in place.
-    ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
@@ -31,8 +31,6 @@ public:
 
 private:
     std::string path_;
-    std::string temporary_;
-    int fd_ = -1;
+    TemporaryFile file_; // removed unless put in place
     uint64_t size_ = 0;
-    bool committed_ = false;
 };

@@ -1,7 +1,5 @@
 #include "packer/parallel_pack.h"
 
-#include <sched.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -14,6 +12,7 @@
 #include <thread>
 
 #include "packer/installer_verifier.h"
+#include "packer/platform.h"
 
 namespace {
 
@@ -37,16 +36,6 @@ PackedFile PackFile(const MemberSource& member, size_t number, PackMethod method
         file.stored = std::move(contents.bytes);
     }
     return file;
-}
-
-// The processors this process may run on (its affinity mask, which taskset and
-// container limits set), at least 1.
-unsigned UsableProcessors()
-{
-    cpu_set_t set;
-    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
-        return (unsigned)CPU_COUNT(&set);
-    return std::max(1u, std::thread::hardware_concurrency());
 }
 
 // The segments of one member that the thread packing it offers to the others.

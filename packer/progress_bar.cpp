@@ -1,7 +1,8 @@
 #include "packer/progress_bar.h"
 
 #include <stdio.h>
-#include <unistd.h>
+
+#include "packer/platform.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ std::string ProgressLine(uint64_t done, uint64_t total)
 }
 
 ProgressBar::ProgressBar(uint64_t total, bool enabled)
-    : total_(total), shown_(enabled && total >= kProgressMinInput && isatty(STDERR_FILENO))
+    : total_(total), shown_(enabled && total >= kProgressMinInput && IsTerminal(stderr))
 {
 }
 

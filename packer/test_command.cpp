@@ -11,6 +11,7 @@
 #include "packer/command.h"
 #include "packer/exit_codes.h"
 #include "packer/extract_report.h"
+#include "packer/platform.h"
 
 static const char kArguments[] = "FILE";
 
@@ -73,12 +74,12 @@ static int RunTest(int argc, char** argv)
 
     keptNames.clear();
     SetMemberSink(&installerLikeSink);
-    int result = ExtractArchiveInParallel("", loaded.archive, loaded.size, AvailableCores());
+    int result = ExtractArchiveInParallel("", loaded.archive, loaded.size, UsableProcessors());
     SetMemberSink(nullptr);
 
     // Every member before the one that failed has been checked in full.
     for (const std::string& name : keptNames)
-        printf("OK  %s\n", DisplayName(name.c_str()).c_str());
+        Print(stdout, "OK  %s\n", DisplayName(name.c_str()).c_str());
     ExtractFailureInfo failure = GetExtractFailure();
     if (result < 0 && failure.reason == FAILURE_CREATE && NamesASubfolder(failure.memberName))
         return Complain(EXIT_DATA_ERROR,
@@ -92,7 +93,7 @@ static int RunTest(int argc, char** argv)
                         "%s: the payload header counts %d members but the archive holds %d; the installer "
                         "refuses it",
                         path, loaded.memberCount, result);
-    printf("%d members OK\n", result);
+    Print(stdout, "%d members OK\n", result);
     return EXIT_OK;
 }
 

@@ -34,7 +34,7 @@ Outcome ExtractInto(const std::string& folder, const Bytes& archive, unsigned th
     outcome.reason = outcome.result < 0 ? failure.reason : FAILURE_NONE;
     outcome.member = outcome.result < 0 ? failure.memberNumber : 0;
     outcome.name = outcome.result < 0 ? failure.memberName : "";
-    outcome.error = outcome.result == kExtractFileError ? PosixSinkLastError() : 0;
+    outcome.error = outcome.result == kExtractFileError ? FileSinkLastError() : 0;
     outcome.files = FilesBelow(folder);
     return outcome;
 }

@@ -17,9 +17,9 @@ namespace {
 int ExtractTo(const std::string& folder, const Bytes& archive)
 {
     SetMemberSink(nullptr);
-    PosixSinkUseDestination(folder.c_str());
+    FileSinkUseDestination(folder.c_str());
     int result = ExtractArchive(folder.c_str(), archive.data(), (uint32_t)archive.size());
-    PosixSinkUseDestination(nullptr);
+    FileSinkUseDestination(nullptr);
     return result;
 }
 
@@ -57,7 +57,7 @@ TEST(PosixSink, BackslashesNameSubfoldersThatMustExist)
     Bytes archive = ArchiveOf({Lh5Member("sub\\inner.txt", TextBytes(1000, 70))});
     EXPECT_EQ(kExtractFileError, ExtractTo(folder, archive));
     EXPECT_EQ(FAILURE_CREATE, GetExtractFailure().reason);
-    EXPECT_EQ(ENOENT, PosixSinkLastError());
+    EXPECT_EQ(ENOENT, FileSinkLastError());
 
     ASSERT_EQ(0, RunCommand("mkdir " + Quote(folder + "/sub")));
     EXPECT_EQ(1, ExtractTo(folder, archive));

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <fnmatch.h>
 #include <sys/stat.h>
 
 #include "pack_test_support.h"
+#include "packer/cp932_text.h"
 #include "packer/member_list.h"
 #include "packer/pack_error.h"
 
@@ -24,6 +26,16 @@ TEST(MemberName, ConvertsUtf8ToCodePage932)
     EXPECT_EQ(MemberName("設定ﾌｧｲﾙ.ini", "x"), "\x90\xdd\x92\xe8\xcc\xa7\xb2\xd9.ini");
     // ソ ends in the byte of a backslash; it is still one character.
     EXPECT_EQ(MemberName("ソフト.exe", "x"), "\x83\x5c\x83\x74\x83\x67.exe");
+}
+
+// Characters that iconv writes as a character of the code page's own that
+// looks alike, and Windows' tables lack: the same bytes on every system.
+// Only the yen sign, which becomes the backslash's byte, is kept out of names.
+TEST(MemberName, TakesLookAlikesAsTheCodePagesOwnButNoYenSign)
+{
+    EXPECT_EQ(Cp932FromUtf8("〜—‖−¢£¬‾¥", ""), "\x81\x60\x81\x5C\x81\x61\x81\x7C\x81\x91\x81\x92\x81\xCA~\\");
+    EXPECT_EQ(MemberName("ラ〜メン.txt", "x"), "\x83\x89\x81\x60\x83\x81\x83\x93.txt");
+    EXPECT_THROW(MemberName("a¥b.txt", "x"), PackError);
 }
 
 TEST(MemberName, RefusesNamesWithoutACodePage932Form)
@@ -107,6 +119,27 @@ TEST(CollectMembers, RefusesNamesThatWindowsTakesForOne)
     }
     EXPECT_EQ(WindowsNameKey("ｱｲ表ソ.TXT"), WindowsNameKey("ｱｲ表ソ.txt")) << "kana and kanji have no case";
     EXPECT_NE(WindowsNameKey("ｱ.txt"), WindowsNameKey("ア.txt"));
+}
+
+// Patterns as fnmatch without flags takes them, but a character is a character:
+// a kanji is one for '?' and in brackets, not three bytes.
+TEST(MatchesPattern, AgreesWithFnmatchAndTakesUtf8CharactersWhole)
+{
+    const char* const patterns[] = {"*", "*~", ".DS_Store", "ol?", "*.[ch]", "[!a-c]*", "[^a-c]*", "[]x]*", "[a-]*",
+                                    "*[[:digit:]]*", "[[:upper:]][[:lower:]]*", "\\*x", "a\\?", "[*", "a[",
+                                    "*a*b*c", "[[:alpha:][:punct:]]?", "[z-a]", "[[.a.]]b", "[[=b=]]", "**.txt"};
+    const char* const names[] = {"", "a", "abc", "old", "olde", "x.c", "x.h", "x.cc", ".DS_Store", "Morlu.txt~",
+                                 "]x", "-", "a-", "file2", "Ab", "AB", "*x", "a?", "ab", "[*", "a[", "xaybzc",
+                                 "acb", "b", "z", "!", "ab.txt"};
+    for (const char* pattern : patterns) {
+        for (const char* name : names)
+            EXPECT_EQ(MatchesPattern(pattern, name), fnmatch(pattern, name, 0) == 0) << pattern << " " << name;
+    }
+    EXPECT_TRUE(MatchesPattern("?.txt", "表.txt"));
+    EXPECT_TRUE(MatchesPattern("[表示]?.txt", "示す.txt"));
+    EXPECT_FALSE(MatchesPattern("[!表]*", "表示.txt"));
+    EXPECT_TRUE(MatchesPattern("*ソ*", "ｿソ"));
+    EXPECT_FALSE(MatchesPattern("?", "ソフ"));
 }
 
 TEST(ReadInputFile, ReadsBytesAndModificationTime)
