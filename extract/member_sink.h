@@ -29,14 +29,19 @@ struct MemberSink {
 #ifdef MORLU_INSTALLER_ENGINE
 extern const MemberSink windowsMemberSink;
 #else
-// The packer's files: each member is written under a temporary name beside
-// its own and renamed over it only once whole and its CRC-16 matched;
+// The packer's files: a member whose name is free is created under it
+// exclusively; one whose name is taken is written under a temporary name
+// beside it and renamed over it only once whole and its CRC-16 matched;
 // subfolders named in member names must exist and are never links. POSIX
 // calls (posix_sink.cpp), or wide Win32 calls (windows_replacing_sink.cpp).
 extern const MemberSink fileMemberSink;
 // Names the folder of the extractions that follow, which the sink may open
 // or look up once for all of them. nullptr lets go of it.
 void FileSinkUseDestination(const char* folder);
+// Whether a member may be created under its own name when it is free (the
+// default). Off while several threads extract, which may create members out of
+// archive order: a later member of the same name must still end up in place.
+void FileSinkCreateInPlace(bool allowed);
 // The system's error code (errno, or GetLastError on Windows) of the sink's
 // last failed create, write or close on the calling thread.
 int FileSinkLastError();

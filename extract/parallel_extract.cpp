@@ -60,6 +60,8 @@ public:
         // No thread starts another once the run has ended.
         for (std::thread& helper : helpers_)
             helper.join();
+        if (!helpers_.empty())
+            FileSinkCreateInPlace(true);
 
         for (size_t member = kept_ + 1; member < taken_; ++member)
             if (Slot(member).state == MEMBER_DONE)
@@ -140,6 +142,10 @@ private:
 
     void StartHelper()
     {
+        // Until now one thread created the members, in archive order; from
+        // now on a member may be created before one ahead of it.
+        if (helpers_.empty())
+            FileSinkCreateInPlace(false);
         try {
             helpers_.emplace_back([this] {
                 SetUpThread();

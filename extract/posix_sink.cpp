@@ -1,7 +1,8 @@
 // Member files on a POSIX system, for the packer: the member name is turned
 // from code page 932 into UTF-8 and its backslashes into slashes.
 //
-// A member is written under a temporary name beside its own and renamed over
+// A member whose name is free is created under it, exclusively; one whose
+// name is taken is written under a temporary name beside it and renamed over
 // it only once it is complete and its CRC-16 matched. Whatever stood under the
 // name (a file, a hard link, a symbolic link, a FIFO) is thus replaced, never
 // opened or written through, and a damaged member leaves it as it was. Folders
@@ -84,7 +85,7 @@ struct OpenMember {
     int fd;
     int folder;           // AT_FDCWD, the destination's descriptor, or a subfolder opened for the member
     char name[4096];      // relative to folder
-    char temporary[4096]; // relative to folder
+    char temporary[4096]; // relative to folder; empty when written under its name
 };
 
 // The destination folder, when a run opened it: set before the run, only
@@ -94,6 +95,13 @@ static struct {
     char path[4096];
     size_t length = 0;
 } destination;
+
+static std::atomic<bool> createInPlace{true};
+
+void FileSinkCreateInPlace(bool allowed)
+{
+    createInPlace = allowed;
+}
 
 void FileSinkUseDestination(const char* folder)
 {
@@ -182,6 +190,19 @@ static MemberFile PosixCreate(const char* path, uint32_t nameOffset)
     if (!EnterSubfolders(member, inDestination ? destination.fd : AT_FDCWD, folderLength + 1)) {
         free(member);
         return kNoMemberFile;
+    }
+
+    // The rename costs a small member as much as its writing does; a free
+    // name needs none, and O_EXCL fails on whatever stands there, even a link.
+    if (createInPlace) {
+        member->temporary[0] = '\0';
+        member->fd = openat(member->folder, member->name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (member->fd >= 0)
+            return (MemberFile)member;
+        if (errno != EEXIST) {
+            EndMember(member, errno);
+            return kNoMemberFile;
+        }
     }
 
     // Beside the member, so that the rename stays within one folder.
@@ -318,6 +339,12 @@ static bool PosixClose(MemberFile file, bool keep)
     // A failed close may be the write that did not reach the disk.
     bool written = close(member->fd) == 0;
     int error = errno;
+    if (member->temporary[0] == '\0') {
+        if (!(keep && written))
+            unlinkat(member->folder, member->name, 0);
+        EndMember(member, keep && !written ? error : 0);
+        return keep && written;
+    }
     if (keep && written && renameat(member->folder, member->temporary, member->folder, member->name) == 0) {
         EndMember(member, 0);
         return true;

@@ -3,7 +3,8 @@
 // the member name code page 932; both become UTF-16 for the wide calls, the
 // name by code page 932 whatever the system's own code page.
 //
-// A member is written under a temporary name beside its own and renamed over
+// A member whose name is free is created under it, exclusively; one whose
+// name is taken is written under a temporary name beside it and renamed over
 // it only once it is complete and its CRC-16 matched. Whatever stood under the
 // name (a file, read-only or not, a link) is thus replaced, never opened or
 // written through, and a damaged member leaves it as it was. The subfolders a
@@ -23,6 +24,7 @@
 #include <vector>
 
 #include "extract/member_sink.h"
+#include "extract/replace_name.h"
 
 static thread_local DWORD lastError;
 
@@ -36,7 +38,7 @@ struct OpenMember {
     HANDLE file = INVALID_HANDLE_VALUE;
     std::vector<HANDLE> folders; // held from the destination down
     std::wstring name;
-    std::wstring temporary;
+    std::wstring temporary; // empty when written under its name
 };
 
 static bool Widen(UINT codePage, const char* text, size_t length, std::wstring* wide)
@@ -102,6 +104,13 @@ void FileSinkUseDestination(const char* folder)
         destination.path = folder;
 }
 
+static std::atomic<bool> createInPlace{true};
+
+void FileSinkCreateInPlace(bool allowed)
+{
+    createInPlace = allowed;
+}
+
 static void EndMember(OpenMember* member, DWORD error)
 {
     if (error != 0)
@@ -164,6 +173,18 @@ static MemberFile ReplacingCreate(const char* path, uint32_t nameOffset)
         return kNoMemberFile;
     }
 
+    // A free name needs no rename; CREATE_NEW fails on whatever stands there.
+    if (createInPlace) {
+        member->file = CreateFileW(member->name.c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                   NULL);
+        if (member->file != INVALID_HANDLE_VALUE)
+            return (MemberFile)member;
+        if (GetLastError() != ERROR_FILE_EXISTS) {
+            EndMember(member, GetLastError());
+            return kNoMemberFile;
+        }
+    }
+
     // Beside the member, so that the rename stays within one folder.
     static std::atomic<unsigned> serial;
     const std::wstring memberFolder = member->name.substr(0, member->name.rfind(L'\\') + 1);
@@ -221,10 +242,10 @@ static void ReplacingSetTime(MemberFile file, uint16_t dosDate, uint16_t dosTime
     SetFileTime(((OpenMember*)file)->file, &stamp, &stamp, &stamp);
 }
 
-// A read-only file refuses to be replaced until it is no longer read-only.
-static bool ReplaceName(const std::wstring& from, const std::wstring& to)
+bool ReplaceName(const std::wstring& from, const std::wstring& to, DWORD how)
 {
-    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING))
+    how |= MOVEFILE_REPLACE_EXISTING;
+    if (MoveFileExW(from.c_str(), to.c_str(), how))
         return true;
     DWORD error = GetLastError();
     DWORD attributes = GetFileAttributesW(to.c_str());
@@ -234,7 +255,7 @@ static bool ReplaceName(const std::wstring& from, const std::wstring& to)
         SetLastError(error);
         return false;
     }
-    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING))
+    if (MoveFileExW(from.c_str(), to.c_str(), how))
         return true;
     error = GetLastError();
     SetFileAttributesW(to.c_str(), attributes);
@@ -248,7 +269,13 @@ static bool ReplacingClose(MemberFile file, bool keep)
     // A failed close may be the write that did not reach the disk.
     bool written = CloseHandle(member->file) != 0;
     DWORD error = GetLastError();
-    if (keep && written && ReplaceName(member->temporary, member->name)) {
+    if (member->temporary.empty()) {
+        if (!(keep && written))
+            DeleteFileW(member->name.c_str());
+        EndMember(member, keep && !written ? error : 0);
+        return keep && written;
+    }
+    if (keep && written && ReplaceName(member->temporary, member->name, 0)) {
         EndMember(member, 0);
         return true;
     }

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 
+#include "extract/replace_name.h"
 #include "packer/pack_error.h"
 
 const char kPathSeparator = '\\';
@@ -434,28 +435,6 @@ int TemporaryFile::Look(uint64_t size, const std::function<void(const uint8_t* b
     return 0;
 }
 
-// A read-only file of the name refuses to be replaced until it is no longer read-only.
-static bool ReplaceName(const std::wstring& from, const std::wstring& to)
-{
-    const DWORD kHow = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
-    if (MoveFileExW(from.c_str(), to.c_str(), kHow))
-        return true;
-    DWORD error = GetLastError();
-    DWORD attributes = GetFileAttributesW(to.c_str());
-    if (error != ERROR_ACCESS_DENIED || attributes == INVALID_FILE_ATTRIBUTES ||
-        !(attributes & FILE_ATTRIBUTE_READONLY) || (attributes & FILE_ATTRIBUTE_DIRECTORY) ||
-        !SetFileAttributesW(to.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY)) {
-        SetLastError(error);
-        return false;
-    }
-    if (MoveFileExW(from.c_str(), to.c_str(), kHow))
-        return true;
-    error = GetLastError();
-    SetFileAttributesW(to.c_str(), attributes);
-    SetLastError(error);
-    return false;
-}
-
 int TemporaryFile::Commit()
 {
     HANDLE handle = (HANDLE)handle_;
@@ -465,7 +444,7 @@ int TemporaryFile::Commit()
     handle_ = -1;
     if (!CloseHandle(handle))
         return (int)GetLastError();
-    if (!ReplaceName(Wide(temporary_), Wide(path_)))
+    if (!ReplaceName(Wide(temporary_), Wide(path_), MOVEFILE_WRITE_THROUGH))
         return (int)GetLastError();
     committed_ = true;
     return 0;

@@ -218,7 +218,7 @@ TEST(PosixSink, LinkedSubfoldersAreNotEntered)
 }
 
 // Cut short or with a wrong CRC, a member leaves the file of its name as it
-// was, bytes and time, and no file of its own.
+// was, bytes and time, and no file of its own, nor one where none was.
 TEST(PosixSink, DamagedMembersLeaveExistingFilesAsTheyWere)
 {
     std::string folder = FreshFolder("out");
@@ -236,6 +236,9 @@ TEST(PosixSink, DamagedMembersLeaveExistingFilesAsTheyWere)
         EXPECT_TRUE(ReadWholeFile(path) == BytesOf("the good old file"));
         EXPECT_EQ(1000000000, FileStatus(path).st_mtime);
         EXPECT_EQ(1u, FilesBelow(folder).size());
+        std::string empty = FreshFolder("empty");
+        EXPECT_EQ(kExtractDataError, ExtractTo(empty, archive));
+        EXPECT_TRUE(FilesBelow(empty).empty());
     }
 }
 
