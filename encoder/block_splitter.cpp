@@ -6,8 +6,6 @@
 
 namespace {
 
-const size_t kCharSymbols = 510;
-const size_t kPositionSymbols = 14;
 const size_t kSymbols = kCharSymbols + kPositionSymbols; // both codes in one histogram
 // Blocks end only at unit edges: statistics are kept per unit.
 const size_t kUnit = 1024;

@@ -4,10 +4,7 @@
 
 namespace {
 
-const size_t kCharSymbols = 510;
-const size_t kPositionSymbols = 14;
 const size_t kLengthSymbols = 19; // the code that codes the char/length code lengths
-const int kMaxCodeLength = 16;
 const int kLengthSpecialIndex = 3;
 const int kNoSpecialIndex = -1;
 

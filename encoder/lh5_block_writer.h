@@ -16,6 +16,9 @@ struct Lh5Token {
 const uint32_t kLh5MinMatch = 3;
 const uint32_t kLh5MaxMatch = 256;
 const uint32_t kLh5WindowSize = 8192;
+const size_t kCharSymbols = 510;   // 256 literals and the lengths 3 to 256
+const size_t kPositionSymbols = 14; // distances less one by their bit length
+const int kMaxCodeLength = 16;
 
 inline Lh5Token Lh5Literal(uint8_t byte) { return Lh5Token{byte, 0}; }
 inline Lh5Token Lh5Reference(uint32_t length, uint32_t distance)

@@ -11,9 +11,6 @@
 
 namespace {
 
-const size_t kCharSymbols = 510;
-const size_t kPositionSymbols = 14;
-const int kMaxCodeLength = 16;
 // Price-based passes after the first, lazy one.
 const int kPasses = 3;
 // A match this long is taken without looking at the positions it covers.
