@@ -191,10 +191,19 @@ static void BuildTable(unsigned symbols, const uint8_t* lengths, unsigned tableB
 static const uint64_t kUnusual = 0x40;
 static const uint64_t kReference = 0x80;
 
+// count is a power of two; four entries go in two 16-byte stores.
 static inline void FillSymbolEntries(uint64_t* entries, uint64_t value, unsigned count)
 {
-    for (unsigned k = 0; k < count; ++k)
-        entries[k] = value;
+    if (count < 4) {
+        for (unsigned k = 0; k < count; ++k)
+            entries[k] = value;
+        return;
+    }
+    const uint64_t two[2] = {value, value};
+    for (unsigned k = 0; k < count; k += 4) {
+        memcpy(entries + k, two, 16);
+        memcpy(entries + k + 2, two, 16);
+    }
 }
 
 // A literal's distance is 16 whatever its code's bits: the run loop's test
@@ -341,8 +350,10 @@ static int ReadCharLengths()
 }
 
 // Kept out of line, like the edge copy: inlined, they would crowd the symbol
-// loop's registers.
+// loop's registers. A block header is out of line but not cold: small members
+// read one for every few thousand bytes.
 #define COLD __attribute__((noinline, cold))
+#define NOINLINE __attribute__((noinline))
 
 // The full window's flush from the symbol loop, whose reader stands at in and
 // bitCount.
@@ -354,7 +365,7 @@ static COLD int FlushFullWindow(const unsigned char* in, unsigned bitCount)
 }
 
 // The block's symbol count less one; a count of 0 gives 65,536 symbols.
-static COLD int ReadBlockHeader()
+static NOINLINE int ReadBlockHeader()
 {
     ExtractState& s = extractState;
     s.blockSize = (uint16_t)(GetBits(16) - 1);
@@ -473,8 +484,6 @@ static inline unsigned DecodeDistance(uint64_t& bitBuf, unsigned& bitCount)
 }
 
 #ifdef MORLU_LH5_RUNS
-#define NOINLINE __attribute__((noinline))
-
 // Room a run keeps before slackEnd: a longest reference and its slack.
 const unsigned kRunRoom = 256 + kCopySlack;
 
