@@ -20,8 +20,9 @@ const unsigned kTreeNodes = 2 * kCharSymbols;
 
 // The decoder's run loop (lh5_decoder.cpp) and its table: for the packer on
 // 64-bit hosts. With 32-bit registers it decodes slower than the plain loop,
-// and the installer, built for size, keeps to the plain loop alone.
-#if !defined(MORLU_INSTALLER_ENGINE) && UINTPTR_MAX > 0xFFFFFFFFu
+// and the installer, built for size, keeps to the plain loop alone, which
+// MORLU_LH5_PLAIN_LOOP chooses for a fuzzer.
+#if !defined(MORLU_INSTALLER_ENGINE) && !defined(MORLU_LH5_PLAIN_LOOP) && UINTPTR_MAX > 0xFFFFFFFFu
 #define MORLU_LH5_RUNS 1
 #endif
 
