@@ -489,8 +489,9 @@ const unsigned kRunRoom = 256 + kCopySlack;
 
 // A symbol takes at most 44 bits: 16 of char code, and 28 of position code
 // and extra bits (a code of 16 bits and 12 extra bits, or symbol 0's 23 where
-// no code covers the bits). A run refills after each, so that its 8-byte
-// loads advance by 6 bytes a symbol at most, and by 7 the first.
+// no code covers the bits). A run refills after each: the first refill moves
+// the reader by 7 bytes at most, each later one by 6, and the k-th symbol's
+// refill loads 8 bytes from 7 + 6 (k - 1) bytes on, 6 k + 9 bytes in all.
 static inline uint32_t SymbolsTheInputHolds(const unsigned char* in, const unsigned char* end)
 {
     return end - in >= 15 ? (uint32_t)(end - in - 9) / 6 : 0;
@@ -538,8 +539,7 @@ struct BitReader {
 // reaches limit; returns the new output position. The caller sees to it that
 // the input holds that many symbols (SymbolsTheInputHolds), that out lies 16
 // bytes or more into the window and that limit keeps kRunRoom before
-// slackEnd: no symbol then needs a test of the input, a flush, or a source
-// before the window's start other than through its distance. Each symbol
+// slackEnd: no symbol then needs a test of the input or a flush. Each symbol
 // leaves at least 12 of the 56 bits a refill gives, enough for the next
 // entry, which is looked up before the copy.
 static NOINLINE unsigned char* DecodeRun(BitReader& reader, unsigned char* out, unsigned char* const limit,
@@ -572,7 +572,8 @@ static NOINLINE unsigned char* DecodeRun(BitReader& reader, unsigned char* out, 
             const uint32_t reach = (uint32_t)(out - window) - 16;
             entry = table[bitBuf >> (64 - kCharTableBits)];
             RefillEight(bitBuf, bitCount, in);
-            // Below 16 bytes a copy would read what it writes.
+            // A distance below 16 would have the copy read what it writes, one
+            // beyond reach + 16 a source before the window (a literal's is 16).
             if (distance - 16 > reach || length > 32) {
                 out = CopyUncommonReference(out, distance, length);
             } else {
