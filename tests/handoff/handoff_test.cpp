@@ -75,6 +75,8 @@ protected:
     }
     void StartInto(const std::string& control)
     {
+        if (windowsVersion_ != NULL)
+            run_->SetWindowsVersion(windowsVersion_);
         AddControlFile(&demo_, "folder=" + installFolder_ + "\n" + control);
         ASSERT_TRUE(WriteFileBytes(run_->programPath(), ImageOf(demo_)));
         watch_.reset(new FolderWatch(run_->tempFolder(), watchSubtree_));
@@ -137,6 +139,7 @@ protected:
     std::unique_ptr<InstallerRun> run_;
     std::unique_ptr<FolderWatch> watch_;
     bool watchSubtree_ = false;
+    const char* windowsVersion_ = NULL; // wine's name, for this installer alone
     std::string installFolder_;
 };
 
@@ -211,6 +214,16 @@ TEST_F(Handoff, JapaneseTextsAndNamesOnAnyCodePage)
         EXPECT_NE(std::find(added.begin(), added.end(), member), added.end()) << member;
     EXPECT_TRUE(Exists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + "\\Morlu2.lnk"));
     EXPECT_TRUE(run_->TempEntries().empty());
+}
+
+// Windows 98 has no wide calls: the installer keeps the ANSI ones there.
+TEST_F(Handoff, Windows98InstallsThroughTheAnsiCalls)
+{
+    windowsVersion_ = "win98";
+    ASSERT_NO_FATAL_FAILURE(InstallWithShortcuts("handoff-win98"));
+    EXPECT_TRUE(Exists(installFolder_ + "\\Morlu.exe"));
+    EXPECT_TRUE(Exists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + "\\Morlu2.lnk"));
+    EXPECT_TRUE(Exists(SpecialFolder(CSIDL_PROGRAMS) + "\\Morlu2.lnk"));
 }
 
 TEST_F(Handoff, AnswerNoOpensNothingAndLinksOnlyWhatWasChosen)
