@@ -1,6 +1,7 @@
 #include "base/caption.h"
 
 #include "base/process_state.h"
+#include "base/screen_text.h"
 
 const char* GetInstallerCaption()
 {
@@ -21,5 +22,5 @@ const char* GetInstallerCaption()
 
 void ShowWarning(HWND owner, const char* text)
 {
-    MessageBoxA(owner, text, GetInstallerCaption(), MB_ICONWARNING);
+    ShowMessageBox(owner, text, GetInstallerCaption(), MB_ICONWARNING);
 }

@@ -1,12 +1,14 @@
 #include "base/paths.h"
 
+#include "base/cp932.h"
+
 static char lastCharacterOf(const char* text)
 {
     char last = '\0';
     for (const char* p = text; *p != '\0'; ++p) {
         last = *p;
         // A lone lead byte before the NUL has no trail byte to skip.
-        if (IsDBCSLeadByte((BYTE)*p) && p[1] != '\0')
+        if (IsCp932LeadByte((BYTE)*p) && p[1] != '\0')
             ++p;
     }
     return last;

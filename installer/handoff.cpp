@@ -1,8 +1,10 @@
 #include "installer/handoff.h"
 
 #include "base/caption.h"
+#include "base/files.h"
 #include "base/paths.h"
 #include "base/process_state.h"
+#include "base/screen_text.h"
 #include "extract/extract.h"
 #include "resources/resource_ids.h"
 #include "shortcuts/shortcut_dialog.h"
@@ -36,8 +38,7 @@ static BOOL ExtractIntoWorkFolder(const char* workFolder)
 static BOOL StartInnerInstaller(const char* workFolder)
 {
     char program[MAX_PATH];
-    if (JoinPath(program, workFolder, "DEZAZAZE.exe") &&
-        (INT_PTR)ShellExecuteA(NULL, NULL, program, NULL, workFolder, SW_SHOW) > 32)
+    if (JoinPath(program, workFolder, "DEZAZAZE.exe") && OpenWithShell(NULL, NULL, program, workFolder, SW_SHOW))
         return TRUE;
     char text[kFormatBufferSize];
     wsprintfA(text, "%s\\%s を起動できません｡", workFolder, "DEZAZAZE.exe");
@@ -62,8 +63,7 @@ static HANDLE WaitForResultFile(const char* path)
             continue;
         lastLook = GetTickCount();
         // Read sharing only: the open fails while the writer still holds the file.
-        HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, NULL);
+        HANDLE file = OpenFileAt(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
         if (file != INVALID_HANDLE_VALUE)
             return file;
     }
@@ -106,9 +106,7 @@ static int ProbeExistingShortcut(const char* folder, char* shortPath)
 {
     char program[MAX_PATH];
     JoinPath(program, folder, "Morlu.exe");
-    DWORD length = GetShortPathNameA(program, shortPath, MAX_PATH);
-    // A length of MAX_PATH or more means the buffer was too small and was not filled.
-    if (length == 0 || length >= MAX_PATH)
+    if (!ShortPathOf(program, shortPath))
         return 0;
     return FindExistingShortcut(shortPath);
 }
@@ -130,16 +128,16 @@ int RunInnerInstaller(const char* workFolder)
     char shortPath[MAX_PATH];
     shortcutExists = ProbeExistingShortcut(folder, shortPath);
     installFolder = folder;
-    DialogBoxParamA(instanceHandle, MAKEINTRESOURCEA(IDD_SHORTCUTS), progressWindow, ShortcutDialogProc, 0);
+    RunDialogFromTemplate(IDD_SHORTCUTS, progressWindow, ShortcutDialogProc);
 
     SetProgressStep(4);
-    int answer = MessageBoxA(progressWindow,
-                             "Morlu2 のｲﾝｽﾄｰﾙが完了しました｡ \r\n\r\nﾘﾘｰｽﾉｰﾄを表示しますか?\r\n"
-                             "(ｲﾝｽﾄｰﾙ先のﾌｫﾙﾀﾞの「Morlu.txt」を開けばいつでも表示できます)",
-                             GetInstallerCaption(), MB_YESNO);
+    int answer = ShowMessageBox(progressWindow,
+                                "Morlu2 のｲﾝｽﾄｰﾙが完了しました｡ \r\n\r\nﾘﾘｰｽﾉｰﾄを表示しますか?\r\n"
+                                "(ｲﾝｽﾄｰﾙ先のﾌｫﾙﾀﾞの「Morlu.txt」を開けばいつでも表示できます)",
+                                GetInstallerCaption(), MB_YESNO);
     if (answer == IDYES) {
         JoinPath(shortPath, folder, "Morlu.txt");
-        ShellExecuteA(progressWindow, "open", shortPath, NULL, NULL, SW_SHOWNORMAL);
+        OpenWithShell(progressWindow, "open", shortPath, NULL, SW_SHOWNORMAL);
     }
     return 1;
 }

@@ -1,6 +1,7 @@
 #include "installer/payload_locator.h"
 
 #include "base/process_state.h"
+#include "base/wide_calls.h"
 
 static BOOL ReadWholeFile(HANDLE file)
 {
@@ -13,19 +14,32 @@ static BOOL ReadWholeFile(HANDLE file)
     return ReadFile(file, fileBuffer, fileSize, &bytesRead, NULL) && bytesRead == fileSize;
 }
 
+// The own file by its wide name on NT: saved in a folder named outside the
+// ANSI code page, its ANSI name would be a best-fit look-alike.
+static int OpenOwnFile(HANDLE* file)
+{
+    const WideCalls* wide = NtWideCalls();
+    WCHAR widePath[MAX_PATH];
+    char ansiPath[MAX_PATH];
+    DWORD length = wide != NULL ? wide->getModuleFileName(NULL, widePath, MAX_PATH)
+                                : GetModuleFileNameA(NULL, ansiPath, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return PAYLOAD_NO_FILE_NAME;
+    *file = wide != NULL ? wide->createFile(widePath, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                                            FILE_ATTRIBUTE_NORMAL, NULL)
+                         : CreateFileA(ansiPath, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, NULL);
+    return *file != INVALID_HANDLE_VALUE ? PAYLOAD_OK : PAYLOAD_UNREADABLE;
+}
+
 int LocatePayload()
 {
     if (GetModuleHandleA(NULL) == NULL)
         return PAYLOAD_NO_MODULE;
-    char ownPath[MAX_PATH];
-    DWORD length = GetModuleFileNameA(NULL, ownPath, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return PAYLOAD_NO_FILE_NAME;
-
-    HANDLE file = CreateFileA(ownPath, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE)
-        return PAYLOAD_UNREADABLE;
+    HANDLE file;
+    int opened = OpenOwnFile(&file);
+    if (opened != PAYLOAD_OK)
+        return opened;
     BOOL read = ReadWholeFile(file);
     CloseHandle(file);
     if (!read)

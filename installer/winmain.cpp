@@ -3,6 +3,7 @@
 
 #include "base/caption.h"
 #include "base/process_state.h"
+#include "base/screen_text.h"
 #include "installer/payload_locator.h"
 #include "installer/work_folder.h"
 #include "ui/progress_window.h"
@@ -27,7 +28,7 @@ static BOOL UserConfirmed()
     if (payloadHeader->messageOffset == 0)
         return TRUE;
     const char* message = (const char*)payloadHeader + payloadHeader->messageOffset;
-    return MessageBoxA(progressWindow, message, GetInstallerCaption(), MB_OKCANCEL) == IDOK;
+    return ShowMessageBox(progressWindow, message, GetInstallerCaption(), MB_OKCANCEL) == IDOK;
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)

@@ -1,6 +1,7 @@
 #include "installer/work_folder.h"
 
 #include "base/caption.h"
+#include "base/files.h"
 #include "base/paths.h"
 #include "base/process_state.h"
 #include "installer/handoff.h"
@@ -14,7 +15,7 @@ static BOOL CreateWorkFolder(const char* tempPath, char* workFolder)
         wsprintfA(name, "%s%d", "RAREVURED", n);
         if (!JoinPath(workFolder, tempPath, name))
             return FALSE; // every longer number would not fit either
-        if (GetFileAttributesA(workFolder) == INVALID_FILE_ATTRIBUTES && CreateDirectoryA(workFolder, NULL))
+        if (AttributesOf(workFolder) == INVALID_FILE_ATTRIBUTES && CreateFolder(workFolder))
             return TRUE;
     }
     return FALSE;
@@ -27,30 +28,26 @@ static void RemoveWorkFolder(const char* workFolder)
     if (JoinPath(pattern, workFolder, "*")) {
         WIN32_FIND_DATAA entry;
         ZeroMemory(&entry, sizeof entry);
-        HANDLE search = FindFirstFileA(pattern, &entry);
+        HANDLE search = FindFirstEntry(pattern, &entry);
         if (search != INVALID_HANDLE_VALUE) {
             do {
                 char filePath[MAX_PATH];
                 if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
                     JoinPath(filePath, workFolder, entry.cFileName))
-                    DeleteFileA(filePath);
-            } while (FindNextFileA(search, &entry));
+                    DeleteFileAt(filePath);
+            } while (FindNextEntry(search, &entry));
             FindClose(search);
         }
     }
-    RemoveDirectoryA(workFolder);
+    RemoveFolder(workFolder);
 }
 
 int RunInWorkFolder()
 {
     char tempPath[MAX_PATH];
     char workFolder[MAX_PATH];
-    DWORD length = GetTempPathA(MAX_PATH, tempPath);
-    // A failed or oversized answer leaves the buffer unfilled: no candidate can be formed.
-    BOOL haveTempPath = length != 0 && length < MAX_PATH;
-    if (!haveTempPath)
-        tempPath[0] = '\0';
-    if (!haveTempPath || !CreateWorkFolder(tempPath, workFolder)) {
+    // No candidate is formed from a folder the system did not give whole.
+    if (!TemporaryFolder(tempPath) || !CreateWorkFolder(tempPath, workFolder)) {
         char text[kFormatBufferSize];
         wsprintfA(text, "作業ﾌｫﾙﾀﾞを %s の下に作れません｡", tempPath);
         ShowWarning(progressWindow, text);

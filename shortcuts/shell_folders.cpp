@@ -1,11 +1,17 @@
 #include "shortcuts/shell_folders.h"
 
+#include "base/files.h"
+#include "base/wide_calls.h"
+
 static BOOL CopyDisplayName(STRRET* name, char* path, IMalloc* allocator)
 {
     switch (name->uType) {
     case STRRET_WSTR: {
-        // A name that does not fit MAX_PATH is no usable path.
-        BOOL converted = WideCharToMultiByte(CP_ACP, 0, name->pOleStr, -1, path, MAX_PATH, NULL, NULL) != 0;
+        // A name that does not fit MAX_PATH is no usable path. On NT it goes
+        // to CP932, or to its short form, never to a best-fit look-alike.
+        BOOL converted = NtWideCalls() != NULL
+                             ? Cp932PathOf(name->pOleStr, path)
+                             : WideCharToMultiByte(CP_ACP, 0, name->pOleStr, -1, path, MAX_PATH, NULL, NULL) != 0;
         allocator->Free(name->pOleStr);
         return converted;
     }

@@ -3,7 +3,8 @@
 #include <shlobj.h>
 
 // path (MAX_PATH bytes) = the file-system path of the folder that idList names,
-// in the ANSI code page; the desktop root stands for the desktop directory.
+// in CP932 on NT (in its short form where it has none), in the ANSI code page
+// on Windows 9x; the desktop root stands for the desktop directory.
 // Takes ownership of idList: it is freed through the shell allocator whatever
 // the outcome. Returns FALSE when no usable path comes out.
 BOOL GetFolderPathFromIdList(LPITEMIDLIST idList, char* path);

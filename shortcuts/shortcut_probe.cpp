@@ -2,7 +2,10 @@
 
 #include <shlobj.h>
 
+#include "base/cp932.h"
+#include "base/files.h"
 #include "base/paths.h"
+#include "base/wide_calls.h"
 #include "shortcuts/shell_folders.h"
 
 BOOL FindExistingShortcut(const char* shortTarget)
@@ -25,7 +28,7 @@ static BOOL AnyShortcutPointsTo(const char* folder, char* pattern, char* entryPa
     if (!JoinPath(pattern, folder, "*.lnk"))
         return FALSE;
     WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA(pattern, &entry);
+    HANDLE search = FindFirstEntry(pattern, &entry);
     if (search == INVALID_HANDLE_VALUE)
         return FALSE;
     BOOL found = FALSE;
@@ -33,7 +36,7 @@ static BOOL AnyShortcutPointsTo(const char* folder, char* pattern, char* entryPa
         // A name too long to join cannot be loaded: skipped like an over-long subfolder.
         if (!IsDirectory(&entry) && JoinPath(entryPath, folder, entry.cFileName))
             found = ShortcutPointsTo(entryPath, shortTarget);
-    } while (!found && FindNextFileA(search, &entry));
+    } while (!found && FindNextEntry(search, &entry));
     FindClose(search);
     return found;
 }
@@ -43,7 +46,7 @@ static BOOL AnySubfolderHasShortcutTo(const char* folder, char* pattern, char* e
     if (!JoinPath(pattern, folder, "*"))
         return FALSE;
     WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA(pattern, &entry);
+    HANDLE search = FindFirstEntry(pattern, &entry);
     if (search == INVALID_HANDLE_VALUE)
         return FALSE;
     int folderLength = lstrlenA(folder);
@@ -56,7 +59,7 @@ static BOOL AnySubfolderHasShortcutTo(const char* folder, char* pattern, char* e
             continue;
         if (JoinPath(entryPath, folder, entry.cFileName))
             found = FolderHasShortcutTo(entryPath, TRUE, shortTarget);
-    } while (!found && FindNextFileA(search, &entry));
+    } while (!found && FindNextEntry(search, &entry));
     FindClose(search);
     return found;
 }
@@ -95,10 +98,32 @@ static BOOL EqualIgnoringAsciiCase(const char* a, const char* b)
     return FALSE;
 }
 
+// target (MAX_PATH bytes) = the target path of the loaded link, in CP932 on
+// NT (as near as it has a CP932 form: the comparison then fails) and in the
+// ANSI code page on Windows 9x.
+static BOOL LinkTargetOf(IUnknown* link, char* target)
+{
+    target[0] = '\0';
+    if (NtWideCalls() == NULL) {
+        WIN32_FIND_DATAA unused;
+        return SUCCEEDED(((IShellLinkA*)link)->GetPath(target, MAX_PATH, &unused, SLGP_SHORTPATH));
+    }
+    WCHAR wideTarget[MAX_PATH];
+    WIN32_FIND_DATAW unused;
+    wideTarget[0] = L'\0';
+    if (FAILED(((IShellLinkW*)link)->GetPath(wideTarget, MAX_PATH, &unused, SLGP_SHORTPATH)))
+        return FALSE;
+    if (!Cp932PathOf(wideTarget, target))
+        NarrowForDisplay(wideTarget, target, MAX_PATH);
+    return TRUE;
+}
+
 BOOL ShortcutPointsTo(const char* linkPath, const char* shortTarget)
 {
-    IShellLinkA* link = NULL;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&link)))
+    // The wide link on NT: its path is not bound to the ANSI code page.
+    IUnknown* link = NULL;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER,
+                                NtWideCalls() != NULL ? IID_IShellLinkW : IID_IShellLinkA, (void**)&link)))
         return FALSE;
     IPersistFile* file = NULL;
     if (FAILED(link->QueryInterface(IID_IPersistFile, (void**)&file))) {
@@ -107,19 +132,15 @@ BOOL ShortcutPointsTo(const char* linkPath, const char* shortTarget)
     }
     // A MAX_PATH byte path never needs more than MAX_PATH wide characters.
     WCHAR widePath[MAX_PATH];
-    MultiByteToWideChar(CP_ACP, 0, linkPath, -1, widePath, MAX_PATH);
-
     BOOL matches = FALSE;
-    if (SUCCEEDED(file->Load(widePath, STGM_READ | STGM_SHARE_DENY_NONE))) {
+    if (WidenCp932(linkPath, widePath, MAX_PATH) &&
+        SUCCEEDED(file->Load(widePath, STGM_READ | STGM_SHARE_DENY_NONE))) {
         char target[MAX_PATH];
-        WIN32_FIND_DATAA unused;
-        target[0] = '\0';
-        if (SUCCEEDED(link->GetPath(target, MAX_PATH, &unused, SLGP_SHORTPATH))) {
+        if (LinkTargetOf(link, target)) {
             // Some shells hand back the long form despite SLGP_SHORTPATH; a target
             // that exists is brought to its short form here.
             char shortForm[MAX_PATH];
-            DWORD length = GetShortPathNameA(target, shortForm, MAX_PATH);
-            if (length != 0 && length < MAX_PATH)
+            if (ShortPathOf(target, shortForm))
                 lstrcpyA(target, shortForm);
             matches = EqualIgnoringAsciiCase(target, shortTarget);
         }

@@ -1,6 +1,8 @@
 #include "ui/dialog_placement.h"
 
 #include "base/caption.h"
+#include "base/cp932.h"
+#include "base/screen_text.h"
 
 static const int kTitleBufferSize = 512;
 
@@ -31,7 +33,7 @@ static void AppendWithin(char* text, const char* tail, int capacity)
 {
     int length = lstrlenA(text);
     while (*tail != '\0') {
-        int size = IsDBCSLeadByte((BYTE)*tail) && tail[1] != '\0' ? 2 : 1;
+        int size = IsCp932LeadByte((BYTE)*tail) && tail[1] != '\0' ? 2 : 1;
         if (length + size >= capacity)
             break;
         for (int i = 0; i < size; ++i)
@@ -49,13 +51,13 @@ void PlaceDialogAndSetTitle(HWND window)
     POINT corner = PlaceInWorkArea(bounds, workArea);
     MoveWindow(window, corner.x, corner.y, bounds.right - bounds.left, bounds.bottom - bounds.top, FALSE);
 
-    char ownTitle[kTitleBufferSize];
+    // Room for every character the title can hold, cut below at whole characters.
+    char ownTitle[2 * kTitleBufferSize];
     char title[kTitleBufferSize];
-    ownTitle[0] = '\0';
-    GetWindowTextA(window, ownTitle, kTitleBufferSize);
+    GetWindowTextCp932(window, ownTitle, sizeof ownTitle);
     title[0] = '\0';
     AppendWithin(title, GetInstallerCaption(), kTitleBufferSize);
     AppendWithin(title, " ", kTitleBufferSize);
     AppendWithin(title, ownTitle, kTitleBufferSize);
-    SetWindowTextA(window, title);
+    SetWindowTextCp932(window, title);
 }

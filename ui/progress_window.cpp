@@ -2,6 +2,7 @@
 
 #include "base/caption.h"
 #include "base/process_state.h"
+#include "base/screen_text.h"
 #include "resources/resource_ids.h"
 
 int currentStep;
@@ -54,7 +55,7 @@ void SetProgressStep(int step)
         HWND marker = GetDlgItem(progressWindow, stepMarkerIds[i]);
         if (marker == NULL)
             continue;
-        SetWindowTextA(marker, i < step ? "済" : i == step ? "→" : "");
+        SetWindowTextCp932(marker, i < step ? "済" : i == step ? "→" : "");
     }
     currentStep = step;
     if (progressWindow != NULL) {
@@ -65,8 +66,7 @@ void SetProgressStep(int step)
 
 void ShowProgressWindow()
 {
-    progressWindow = CreateDialogParamA(instanceHandle, MAKEINTRESOURCEA(IDD_PROGRESS), NULL,
-                                        ProgressDialogProc, 0);
+    progressWindow = CreateDialogFromTemplate(IDD_PROGRESS, NULL, ProgressDialogProc);
     if (progressWindow == NULL) {
         ShowWarning(NULL, "ｳｨﾝﾄﾞｳを表示できません｡");
         return;
@@ -78,7 +78,7 @@ void ShowProgressWindow()
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &workArea, 0);
     MoveWindow(progressWindow, workArea.left, workArea.top, window.right - window.left,
                window.bottom - window.top, TRUE);
-    SetWindowTextA(progressWindow, GetInstallerCaption());
+    SetWindowTextCp932(progressWindow, GetInstallerCaption());
     ShowWindow(progressWindow, SW_SHOW);
     UpdateWindow(progressWindow);
 }

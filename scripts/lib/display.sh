@@ -1,23 +1,39 @@
-# Gives wine a display: the user's own when there is one, else a private Xvfb.
-start_display() {
-  started_xvfb=
-  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
-    return
-  fi
-  local n
+# start_xvfb VAR: starts a private Xvfb on a free display and exports VAR as it.
+start_xvfb() {
+  local n pid
   for n in $(seq 90 120); do
     [ -e "/tmp/.X$n-lock" ] && continue
     Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    started_xvfb=$!
-    export DISPLAY=":$n"
+    pid=$!
     for _ in $(seq 50); do
-      xdpyinfo >/dev/null 2>&1 && return
+      # Ours only while it lives: another run may have taken the number meanwhile.
+      if DISPLAY=":$n" xdpyinfo >/dev/null 2>&1 && kill -0 "$pid" 2>/dev/null; then
+        started_xvfbs+=("$pid")
+        export "$1=:$n"
+        return
+      fi
+      kill -0 "$pid" 2>/dev/null || break
       sleep 0.1
     done
-    kill "$started_xvfb" 2>/dev/null
+    kill "$pid" 2>/dev/null
   done
   echo "display: could not start Xvfb" >&2
   return 1
+}
+
+# Gives wine a display: the user's own when there is one, else a private Xvfb.
+start_display() {
+  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+    return
+  fi
+  start_xvfb DISPLAY
+}
+
+# A screen of its own for the prefix of the tests' other user
+# (tests/wine/wine-env.sh): two wine desktops on one screen would hide each
+# other, and the tests look at the screen.
+start_user_display() {
+  start_xvfb MORLU_USER_DISPLAY
 }
 
 # Prepares the prefix in $WINEPREFIX and keeps its desktop running for the
@@ -37,11 +53,15 @@ start_wine32() {
 start_wine_with() {
   local root
   root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-  wine_sessions+=("$WINEPREFIX $*")
-  "$@" "$root/tests/wine/prepare-prefix"
-  LC_ALL=ja_JP.UTF-8 WINEDEBUG=-all "$@" wineserver -p
-  LC_ALL=ja_JP.UTF-8 WINEDEBUG=-all setsid "$@" wine explorer /desktop=Default,1024x768 </dev/null >/dev/null 2>&1 &
-  LC_ALL=ja_JP.UTF-8 WINEDEBUG=-all "$@" wine cmd /c exit </dev/null >/dev/null 2>&1
+  # The prefix and user the tests of MORLU_WINE_USER run in (tests/wine/wine-env.sh).
+  wine_sessions+=("$(source "$root/tests/wine/wine-env.sh" && echo "$WINEPREFIX") $*")
+  (
+    source "$root/tests/wine/wine-env.sh"
+    "$@" "$root/tests/wine/prepare-prefix"
+    LC_ALL=ja_JP.UTF-8 WINEDEBUG=-all "$@" wineserver -p
+    LC_ALL=ja_JP.UTF-8 WINEDEBUG=-all setsid "$@" wine explorer /desktop=Default,1024x768 </dev/null >/dev/null 2>&1 &
+    LC_ALL=ja_JP.UTF-8 WINEDEBUG=-all "$@" wine cmd /c exit </dev/null >/dev/null 2>&1
+  )
 }
 
 # Ends the wine sessions started so far (their servers and desktops).
@@ -56,8 +76,12 @@ stop_wine() {
 
 stop_display() {
   stop_wine
-  [ -n "${started_xvfb:-}" ] && kill "$started_xvfb" 2>/dev/null
-  started_xvfb=
+  local pid
+  for pid in "${started_xvfbs[@]}"; do
+    kill "$pid" 2>/dev/null
+  done
+  started_xvfbs=()
 }
 
 wine_sessions=()
+started_xvfbs=()

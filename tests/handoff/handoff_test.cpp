@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <algorithm>
+
 #include "archive_builder.h"
 #include "demo_installers.h"
 #include "installer_run.h"
@@ -73,9 +75,11 @@ protected:
     }
     void StartInto(const std::string& control)
     {
+        if (windowsVersion_ != NULL)
+            run_->SetWindowsVersion(windowsVersion_);
         AddControlFile(&demo_, "folder=" + installFolder_ + "\n" + control);
         ASSERT_TRUE(WriteFileBytes(run_->programPath(), ImageOf(demo_)));
-        watch_.reset(new FolderWatch(run_->tempFolder()));
+        watch_.reset(new FolderWatch(run_->tempFolder(), watchSubtree_));
         ASSERT_TRUE(run_->Start());
     }
     void StartImage(const std::string& name, const Bytes& image)
@@ -134,6 +138,8 @@ protected:
     DemoInstaller demo_;
     std::unique_ptr<InstallerRun> run_;
     std::unique_ptr<FolderWatch> watch_;
+    bool watchSubtree_ = false;
+    const char* windowsVersion_ = NULL; // wine's name, for this installer alone
     std::string installFolder_;
 };
 
@@ -169,6 +175,55 @@ TEST_F(Handoff, FullRunInstallsLinksAndOpensTheReleaseNotes)
     EXPECT_TRUE(Exists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + "\\Morlu2.lnk"));
     EXPECT_TRUE(Exists(SpecialFolder(CSIDL_PROGRAMS) + "\\Morlu2.lnk"));
     EXPECT_TRUE(ReleaseNotesOpen(10000));
+}
+
+// CTest runs this on the code pages 1252 and 949 too (MORLU_ANSI_CODE_PAGE
+// names the one meant): a Japanese product on a Windows of another language.
+TEST_F(Handoff, JapaneseTextsAndNamesOnAnyCodePage)
+{
+    char codePage[16] = "932";
+    GetEnvironmentVariableA("MORLU_ANSI_CODE_PAGE", codePage, sizeof codePage);
+    ASSERT_EQ(GetACP(), (UINT)atoi(codePage)) << "the locale did not reach wine";
+    // Their second bytes are 0x5C, a backslash in any single-byte code page.
+    AddStoredMember(&demo_, "ソフト.txt", BytesOf("soft"));
+    AddStoredMember(&demo_, "表.dat", BytesOf("table"));
+    watchSubtree_ = true;
+    Start("handoff-code-page");
+    HWND progress = run_->WaitForProgressWindow();
+    ASSERT_NE(progress, nullptr);
+    EXPECT_EQ(WindowTextOf(progress), kCaption);
+    EXPECT_EQ(ItemTextOf(progress, IDC_STEP2_LABEL), "ﾌｧｲﾙとﾚｼﾞｽﾄﾘの登録");
+
+    HWND dialog = WaitForShortcutDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(WindowTextOf(dialog), std::string(kCaption) + " ");
+    EXPECT_EQ(ItemTextOf(dialog, IDC_DESKTOP_SHORTCUT), "ﾃﾞｽｸﾄｯﾌﾟ ｱｲｺﾝ(&D)");
+    EXPECT_EQ(ItemTextOf(progress, IDC_STEP2_MARKER), "済");
+    EXPECT_EQ(StepShown(progress), 3);
+    ASSERT_TRUE(Answer(dialog, IDCANCEL));
+
+    HWND question = run_->WaitForMessageBox();
+    ASSERT_NE(question, nullptr);
+    MessageBoxInfo info = ReadMessageBox(question);
+    EXPECT_EQ(info.text, kCompletion);
+    EXPECT_EQ(info.caption, kCaption);
+    PressButton(question, IDNO);
+    EXPECT_EQ(run_->WaitForExit(), 0u);
+    std::vector<std::string> added = watch_->Added();
+    for (const char* member : {"RAREVURED0\\ソフト.txt", "RAREVURED0\\表.dat"})
+        EXPECT_NE(std::find(added.begin(), added.end(), member), added.end()) << member;
+    EXPECT_TRUE(Exists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + "\\Morlu2.lnk"));
+    EXPECT_TRUE(run_->TempEntries().empty());
+}
+
+// Windows 98 has no wide calls: the installer keeps the ANSI ones there.
+TEST_F(Handoff, Windows98InstallsThroughTheAnsiCalls)
+{
+    windowsVersion_ = "win98";
+    ASSERT_NO_FATAL_FAILURE(InstallWithShortcuts("handoff-win98"));
+    EXPECT_TRUE(Exists(installFolder_ + "\\Morlu.exe"));
+    EXPECT_TRUE(Exists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + "\\Morlu2.lnk"));
+    EXPECT_TRUE(Exists(SpecialFolder(CSIDL_PROGRAMS) + "\\Morlu2.lnk"));
 }
 
 TEST_F(Handoff, AnswerNoOpensNothingAndLinksOnlyWhatWasChosen)

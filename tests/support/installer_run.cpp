@@ -191,7 +191,7 @@ std::vector<std::string> InstallerRun::TempEntries() const
     return FolderEntries(temp_);
 }
 
-FolderWatch::FolderWatch(const std::string& folder)
+FolderWatch::FolderWatch(const std::string& folder, bool subtree) : subtree_(subtree)
 {
     InitializeCriticalSection(&lock_);
     directory_ = CreateFileA(folder.c_str(), FILE_LIST_DIRECTORY,
@@ -227,7 +227,7 @@ DWORD WINAPI FolderWatch::Run(LPVOID context)
     overlapped.hEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
     for (;;) {
         ResetEvent(overlapped.hEvent);
-        if (!ReadDirectoryChangesW(self->directory_, buffer, sizeof buffer, FALSE,
+        if (!ReadDirectoryChangesW(self->directory_, buffer, sizeof buffer, self->subtree_,
                                    FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME, NULL,
                                    &overlapped, NULL))
             break;
@@ -242,11 +242,9 @@ DWORD WINAPI FolderWatch::Run(LPVOID context)
         for (const char* p = buffer;;) {
             const FILE_NOTIFY_INFORMATION* note = (const FILE_NOTIFY_INFORMATION*)p;
             if (note->Action == FILE_ACTION_ADDED || note->Action == FILE_ACTION_RENAMED_NEW_NAME) {
-                char name[MAX_PATH * 2];
-                int length = WideCharToMultiByte(CP_ACP, 0, note->FileName, note->FileNameLength / 2, name,
-                                                 sizeof name, NULL, NULL);
+                std::string name = Cp932Of(note->FileName, note->FileNameLength / 2);
                 EnterCriticalSection(&self->lock_);
-                self->added_.push_back(std::string(name, length));
+                self->added_.push_back(name);
                 LeaveCriticalSection(&self->lock_);
             }
             if (note->NextEntryOffset == 0)

@@ -64,10 +64,11 @@ int StepShown(HWND progress);
 void RemoveTree(const std::string& path);
 std::vector<std::string> FolderEntries(const std::string& folder);
 
-// Records the names that appear directly in a folder while it watches.
+// Records the names that appear directly in a folder (with subtree, below it
+// too, as relative paths) while it watches. Names are CP932 on any ANSI code page.
 class FolderWatch {
 public:
-    explicit FolderWatch(const std::string& folder);
+    explicit FolderWatch(const std::string& folder, bool subtree = false);
     ~FolderWatch();
     // Names added so far, in order.
     std::vector<std::string> Added();
@@ -77,6 +78,7 @@ private:
     HANDLE directory_;
     HANDLE stop_;
     HANDLE thread_;
+    bool subtree_;
     CRITICAL_SECTION lock_;
     std::vector<std::string> added_;
 };

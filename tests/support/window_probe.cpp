@@ -6,11 +6,20 @@
 static const int kMessageBoxTextId = 0xFFFF;
 static const int kMessageBoxIconId = 0x440;
 
+std::string Cp932Of(const wchar_t* text, int length)
+{
+    char bytes[4096];
+    int size = WideCharToMultiByte(932, 0, text, length, bytes, sizeof bytes, NULL, NULL);
+    return std::string(bytes, size > 0 ? size : 0);
+}
+
 std::string WindowTextOf(HWND window)
 {
-    char text[2048];
-    int length = GetWindowTextA(window, text, sizeof text);
-    return std::string(text, length > 0 ? length : 0);
+    // Read wide and brought to CP932 here: the texts are compared with the
+    // installer's own CP932 bytes whatever this process's ANSI code page is.
+    wchar_t text[2048];
+    int length = GetWindowTextW(window, text, 2048);
+    return Cp932Of(text, length > 0 ? length : 0);
 }
 
 std::string ItemTextOf(HWND dialog, int id)

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+// Texts in CP932 on any ANSI code page.
+std::string Cp932Of(const wchar_t* text, int length);
 std::string WindowTextOf(HWND window);
 std::string ItemTextOf(HWND dialog, int id);
 std::string ClassNameOf(HWND window);

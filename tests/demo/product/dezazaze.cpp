@@ -102,8 +102,10 @@ static DWORD ResultBytes(const char* result, const char* folder, char* out)
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     DWORD started = GetTickCount();
-    GetModuleFileNameA(NULL, ownFolder, MAX_PATH);
-    *strrchr(ownFolder, '\\') = '\0';
+    // The work folder is the current folder: the installer names it in its
+    // short form where the long one has no ANSI form, which only the module's
+    // own file name would still show.
+    GetCurrentDirectoryA(MAX_PATH, ownFolder);
 
     char config[4096];
     ReadConfig(config, sizeof config);

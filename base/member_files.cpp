@@ -1,17 +1,16 @@
-// Member files of the installer: the Win32 calls, with their results judged
-// only where the engine acts on them.
-#include <windows.h>
-
+// The installer's member files, the engine's Win32 sink: created through
+// base/files.h, so a CP932 member name such as ソフト.txt is the same file on
+// any ANSI code page. Results are judged only where the engine acts on them.
+#include "base/files.h"
 #include "extract/member_sink.h"
 
 static MemberFile WindowsCreate(const char* path, uint32_t)
 {
     // A read-only file of that name would refuse to be replaced.
-    DWORD attributes = GetFileAttributesA(path);
+    DWORD attributes = AttributesOf(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-        SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    return (MemberFile)file;
+        SetAttributesOf(path, attributes & ~FILE_ATTRIBUTE_READONLY);
+    return (MemberFile)OpenFileAt(path, GENERIC_WRITE, 0, CREATE_ALWAYS);
 }
 
 static uint32_t WindowsWrite(MemberFile file, const unsigned char* bytes, uint32_t count)
