@@ -11,7 +11,7 @@
 
 #include "container/payload_container.h"
 #include "pack_test_support.h"
-#include "packer/cp932_text.h"
+#include "packer/system/cp932_text.h"
 
 namespace {
 

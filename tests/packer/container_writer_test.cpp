@@ -5,8 +5,8 @@
 
 #include "container/payload_container.h"
 #include "pack_test_support.h"
-#include "packer/container_writer.h"
-#include "packer/pack_error.h"
+#include "packer/pack/container_writer.h"
+#include "packer/system/pack_error.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "packer/installer_verifier.h"
+#include "packer/pack/installer_verifier.h"
 
 #include <gtest/gtest.h>
 
-#include "packer/archive_writer.h"
-#include "packer/container_writer.h"
-#include "packer/pack_error.h"
 #include "pack_test_support.h"
+#include "packer/pack/archive_writer.h"
+#include "packer/pack/container_writer.h"
+#include "packer/system/pack_error.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 
 #include "extract/extract.h"
 #include "extract/memory_sink.h"
-#include "packer/archive_writer.h"
+#include "packer/pack/archive_writer.h"
 
 Bytes BytesOf(const std::string& text)
 {

@@ -4,9 +4,9 @@
 #include <algorithm>
 
 #include "pack_test_support.h"
-#include "packer/pack_error.h"
-#include "packer/pe_image.h"
-#include "packer/stub_image.h"
+#include "packer/stub/pe_image.h"
+#include "packer/stub/stub_image.h"
+#include "packer/system/pack_error.h"
 
 namespace {
 

@@ -1,0 +1,97 @@
+#include "packer/pack/container_writer.h"
+
+#include <cstddef>
+#include <cstring>
+
+#include "container/payload_container.h"
+#include "packer/system/pack_error.h"
+
+namespace {
+
+// The installer reads its own size and every offset as signed 32-bit numbers.
+const size_t kMaxImage = 0x7FFFFFFF;
+
+void PutLe32(uint8_t* p, int32_t value)
+{
+    uint32_t v = (uint32_t)value;
+    p[0] = (uint8_t)v;
+    p[1] = (uint8_t)(v >> 8);
+    p[2] = (uint8_t)(v >> 16);
+    p[3] = (uint8_t)(v >> 24);
+}
+
+} // namespace
+
+void CheckStub(const std::vector<uint8_t>& stub)
+{
+    if (stub.size() < 2 || stub[0] != 'M' || stub[1] != 'Z')
+        throw PackError("not a Windows program (no MZ header)");
+    if (stub.size() > kMaxImage)
+        throw PackError("too large for an installer");
+    uint32_t headerOffset;
+    if (ScanContainer(stub.data(), (uint32_t)stub.size(), &headerOffset) != PAYLOAD_NOT_FOUND)
+        throw PackError("already carries a payload container; give the bare stub");
+}
+
+void CheckTexts(const std::string& versionText, const std::string& message)
+{
+    if (versionText.size() > kMaxVersionText)
+        throw PackError("version text is " + std::to_string(versionText.size()) + " bytes in CP932; at most " +
+                        std::to_string(kMaxVersionText) + " fit the payload header");
+    if (versionText.find('\0') != std::string::npos)
+        throw PackError("version text holds a NUL byte");
+    if (message.find('\0') != std::string::npos)
+        throw PackError("message text holds a NUL byte, which would cut it short");
+}
+
+InstallerImage StartInstallerImage(const std::vector<uint8_t>& stub)
+{
+    CheckStub(stub);
+    InstallerImage image;
+    const size_t containerStart = (stub.size() + kContainerAlignment - 1) / kContainerAlignment * kContainerAlignment;
+    image.headerOffset = containerStart + kMagicRunLength;
+    image.bytes.assign(image.headerOffset + sizeof(PayloadHeader), 0);
+    memcpy(image.bytes.data(), stub.data(), stub.size());
+    // Built from the repeats: no single constant in this program is the whole run.
+    for (uint32_t group = 0; group < kMagicRepeats; ++group)
+        memcpy(&image.bytes[containerStart + group * kMagicTextLength], kMagicText, kMagicTextLength);
+    return image;
+}
+
+std::vector<uint8_t> PayloadHeaderBytes(size_t headerOffset, size_t archiveSize, const std::string& versionText,
+                                   const std::string& message, int32_t memberCount)
+{
+    CheckTexts(versionText, message);
+    const size_t archiveOffset = sizeof(PayloadHeader);
+    const size_t messageBytes = message.empty() ? 0 : message.size() + 1;
+    if ((uint64_t)headerOffset + archiveOffset + archiveSize + messageBytes > kMaxImage)
+        throw PackError("the installer would exceed " + std::to_string(kMaxImage) +
+                        " bytes, more than it can read of itself");
+
+    std::vector<uint8_t> header(sizeof(PayloadHeader), 0);
+    memcpy(header.data(), versionText.data(), versionText.size());
+    PutLe32(&header[offsetof(PayloadHeader, messageOffset)],
+            message.empty() ? 0 : (int32_t)(archiveOffset + archiveSize));
+    PutLe32(&header[offsetof(PayloadHeader, memberCount)], memberCount);
+    PutLe32(&header[offsetof(PayloadHeader, archiveOffset)], (int32_t)archiveOffset);
+    PutLe32(&header[offsetof(PayloadHeader, archiveSize)], (int32_t)archiveSize);
+    return header;
+}
+
+std::vector<uint8_t> MessageTrailer(const std::string& message)
+{
+    std::vector<uint8_t> trailer(message.begin(), message.end());
+    if (!message.empty())
+        trailer.push_back(0);
+    return trailer;
+}
+
+void FinishInstallerImage(InstallerImage& image, const std::string& versionText, const std::string& message,
+                          int32_t memberCount)
+{
+    const size_t archiveSize = image.bytes.size() - image.headerOffset - sizeof(PayloadHeader);
+    std::vector<uint8_t> header = PayloadHeaderBytes(image.headerOffset, archiveSize, versionText, message, memberCount);
+    memcpy(&image.bytes[image.headerOffset], header.data(), header.size());
+    std::vector<uint8_t> trailer = MessageTrailer(message);
+    image.bytes.insert(image.bytes.end(), trailer.begin(), trailer.end());
+}
