@@ -6,15 +6,6 @@ ENGINE_STATE_STORAGE ExtractState extractState;
 
 static const MemberSink* chosenSink;
 
-static const MemberSink* PlatformSink()
-{
-#ifdef MORLU_INSTALLER_ENGINE
-    return &windowsMemberSink;
-#else
-    return &fileMemberSink;
-#endif
-}
-
 void SetMemberSink(const MemberSink* sink)
 {
     chosenSink = sink;
@@ -144,7 +135,7 @@ int KeepMember()
 void BeginExtraction(const char* destFolder, const unsigned char* archive, uint32_t archiveSize)
 {
     ExtractState& s = extractState;
-    s.sink = chosenSink != nullptr ? chosenSink : PlatformSink();
+    s.sink = chosenSink != nullptr ? chosenSink : ENGINE_UNNAMED_SINK;
     // A folder too long to hold even a one-byte name fails each member's
     // creation; an archive without members still succeeds.
     size_t folderLength = strlen(destFolder);

@@ -60,8 +60,8 @@ public:
         // No thread starts another once the run has ended.
         for (std::thread& helper : helpers_)
             helper.join();
-        if (!helpers_.empty())
-            FileSinkCreateInPlace(true);
+        if (!helpers_.empty() && sink_->createsOutOfOrder != nullptr)
+            sink_->createsOutOfOrder(false);
 
         for (size_t member = kept_ + 1; member < taken_; ++member)
             if (Slot(member).state == MEMBER_DONE)
@@ -144,8 +144,8 @@ private:
     {
         // Until now one thread created the members, in archive order; from
         // now on a member may be created before one ahead of it.
-        if (helpers_.empty())
-            FileSinkCreateInPlace(false);
+        if (helpers_.empty() && sink_->createsOutOfOrder != nullptr)
+            sink_->createsOutOfOrder(true);
         try {
             helpers_.emplace_back([this] {
                 SetUpThread();

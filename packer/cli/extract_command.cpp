@@ -8,6 +8,7 @@
 #include "packer/cli/command.h"
 #include "packer/cli/extract_report.h"
 #include "packer/system/exit_codes.h"
+#include "packer/system/file_sink.h"
 #include "packer/system/platform.h"
 
 static const char kArguments[] = "FILE [-C DIR]";

@@ -5,9 +5,9 @@
 #include <string>
 
 #include "extract/extract.h"
-#include "extract/member_sink.h"
 #include "packer/cli/cli_support.h"
 #include "packer/system/exit_codes.h"
+#include "packer/system/file_sink.h"
 #include "packer/system/platform.h"
 
 int ReportExtractFailure(const char* path, int result)

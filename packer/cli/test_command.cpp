@@ -56,7 +56,7 @@ static bool NoteKept(MemberFile file, bool keep)
     return true;
 }
 
-static const MemberSink installerLikeSink = {CreateAsTheInstallerWould, CountWrite, IgnoreTime, NoteKept};
+static const MemberSink installerLikeSink = {CreateAsTheInstallerWould, CountWrite, IgnoreTime, NoteKept, nullptr};
 
 static int RunTest(int argc, char** argv)
 {

@@ -59,7 +59,7 @@ bool CheckClose(MemberFile, bool)
     return true;
 }
 
-const MemberSink checkingSink = {CheckCreate, CheckWrite, CheckSetTime, CheckClose};
+const MemberSink checkingSink = {CheckCreate, CheckWrite, CheckSetTime, CheckClose, nullptr};
 
 } // namespace
 

@@ -8,6 +8,8 @@
 // opened or written through, and a damaged member leaves it as it was. Folders
 // named in a member name are entered without following links, so nothing is
 // written outside the destination.
+#include "packer/system/file_sink.h"
+
 #include <errno.h>
 #include <fcntl.h>
 #include <iconv.h>
@@ -21,7 +23,6 @@
 #include <atomic>
 
 #include "extract/member_header.h"
-#include "extract/member_sink.h"
 
 static thread_local int lastError;
 
@@ -96,11 +97,13 @@ static struct {
     size_t length = 0;
 } destination;
 
+// A later member of the same name must still end up in place: a free name is
+// taken at once only while members are created in archive order.
 static std::atomic<bool> createInPlace{true};
 
-void FileSinkCreateInPlace(bool allowed)
+static void CreatesOutOfOrder(bool outOfOrder)
 {
-    createInPlace = allowed;
+    createInPlace = !outOfOrder;
 }
 
 void FileSinkUseDestination(const char* folder)
@@ -356,4 +359,4 @@ static bool PosixClose(MemberFile file, bool keep)
     return !keep;
 }
 
-const MemberSink fileMemberSink = {PosixCreate, PosixWrite, PosixSetTime, PosixClose};
+const MemberSink fileMemberSink = {PosixCreate, PosixWrite, PosixSetTime, PosixClose, CreatesOutOfOrder};

@@ -14,6 +14,8 @@
 // Paths are made whole the way Win32 makes them (as the installer's calls do)
 // and then used with the \\?\ prefix, so that no length limit but the
 // engine's own applies.
+#include "packer/system/file_sink.h"
+
 #include <windows.h>
 
 #include <stdio.h>
@@ -23,7 +25,6 @@
 #include <string>
 #include <vector>
 
-#include "extract/member_sink.h"
 #include "packer/system/replace_name.h"
 
 static thread_local DWORD lastError;
@@ -104,11 +105,13 @@ void FileSinkUseDestination(const char* folder)
         destination.path = folder;
 }
 
+// A later member of the same name must still end up in place: a free name is
+// taken at once only while members are created in archive order.
 static std::atomic<bool> createInPlace{true};
 
-void FileSinkCreateInPlace(bool allowed)
+static void CreatesOutOfOrder(bool outOfOrder)
 {
-    createInPlace = allowed;
+    createInPlace = !outOfOrder;
 }
 
 static void EndMember(OpenMember* member, DWORD error)
@@ -286,4 +289,4 @@ static bool ReplacingClose(MemberFile file, bool keep)
     return !keep;
 }
 
-const MemberSink fileMemberSink = {ReplacingCreate, ReplacingWrite, ReplacingSetTime, ReplacingClose};
+const MemberSink fileMemberSink = {ReplacingCreate, ReplacingWrite, ReplacingSetTime, ReplacingClose, CreatesOutOfOrder};

@@ -9,6 +9,7 @@
 
 #include "archive_builder.h"
 #include "extract/extract.h"
+#include "packer/system/file_sink.h"
 #include "posix_files.h"
 
 namespace {
@@ -16,7 +17,7 @@ namespace {
 // As morlu-pack extracts: relative to the destination, opened once.
 int ExtractTo(const std::string& folder, const Bytes& archive)
 {
-    SetMemberSink(nullptr);
+    SetMemberSink(&fileMemberSink);
     FileSinkUseDestination(folder.c_str());
     int result = ExtractArchive(folder.c_str(), archive.data(), (uint32_t)archive.size());
     FileSinkUseDestination(nullptr);
