@@ -1,8 +1,10 @@
+#include "extract/archive_walker.h"
+
 #include <string.h>
 
 #include "extract/extract_state.h"
-
-ENGINE_STATE_STORAGE ExtractState extractState;
+#include "extract/lh5_decoder.h"
+#include "extract/member_output.h"
 
 static const MemberSink* chosenSink;
 
@@ -11,18 +13,9 @@ void SetMemberSink(const MemberSink* sink)
     chosenSink = sink;
 }
 
-int AbortExtraction(int code, ExtractFailure reason)
-{
-    ExtractState& s = extractState;
-    if (s.outFile != kNoMemberFile) {
-        s.sink->close(s.outFile, false);
-        s.outFile = kNoMemberFile;
-    }
-    s.failure = reason;
-    return code;
-}
-
-uint32_t ReadArchiveBytes(unsigned char* destination, uint32_t count)
+// Both read or skip no further than the archive's end: the first returns the
+// bytes it copied.
+static uint32_t ReadArchiveBytes(unsigned char* destination, uint32_t count)
 {
     ExtractState& s = extractState;
     if (count > s.archiveRemaining)
@@ -35,7 +28,8 @@ uint32_t ReadArchiveBytes(unsigned char* destination, uint32_t count)
     return count;
 }
 
-const unsigned char* SkipArchiveBytes(uint32_t count, uint32_t* skipped)
+// Returns where the skipped bytes begin; *skipped is how many there were.
+static const unsigned char* SkipArchiveBytes(uint32_t count, uint32_t* skipped)
 {
     ExtractState& s = extractState;
     const unsigned char* start = s.archivePos;

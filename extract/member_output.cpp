@@ -1,3 +1,5 @@
+#include "extract/member_output.h"
+
 #include <string.h>
 
 #include "extract/crc16_fold.h"

@@ -17,7 +17,9 @@
 #include <thread>
 #include <vector>
 
+#include "extract/archive_walker.h"
 #include "extract/extract_state.h"
+#include "extract/member_output.h"
 
 namespace {
 

@@ -1,0 +1,13 @@
+// The member's file and its CRC-16: created, written from the window or
+// straight from the archive, stamped. Internal to extract/.
+#pragma once
+#include <stdint.h>
+
+#include "extract/member_sink.h"
+
+void BuildCrcTable();
+void UpdateCrc16(const unsigned char* bytes, uint32_t count);
+int CreateMemberFile(const char* name);
+int FlushWindow();
+int CopyStoredMember();
+void SetMemberFileTime(MemberFile file, uint16_t dosDate, uint16_t dosTime);
