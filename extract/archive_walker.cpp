@@ -147,7 +147,7 @@ void BeginExtraction(const char* destFolder, const unsigned char* archive, uint3
     s.headersRead = 0;
     s.nameTerminated = false;
     s.failure = FAILURE_NONE;
-    BuildCrcTable();
+    BuildCrc16Table(s.crcTable);
 }
 
 int ExtractMembers()

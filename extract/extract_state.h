@@ -3,6 +3,7 @@
 #pragma once
 #include <stdint.h>
 
+#include "extract/crc16.h"
 #include "extract/extract.h"
 #include "extract/member_header.h"
 
@@ -44,8 +45,7 @@ struct ExtractState {
     const unsigned char* memberData;
     uint32_t prefixLength;
     unsigned char header[kHeaderCapacity]; // its original-size field is the decoder's remainingOut
-    // Row 0 is the CRC-16/ARC byte table; rows 1 to 7 let UpdateCrc16 take 8 bytes a step.
-    uint16_t crcTable[8][256];
+    Crc16Table crcTable;
     char path[kPathCapacity];
     uint32_t membersBegun;
     const unsigned char* archivePos;

@@ -5,8 +5,6 @@
 
 #include "extract/member_sink.h"
 
-void BuildCrcTable();
-void UpdateCrc16(const unsigned char* bytes, uint32_t count);
 int CreateMemberFile(const char* name);
 int FlushWindow();
 int CopyStoredMember();

@@ -89,7 +89,7 @@ private:
     void SetUpThread()
     {
         ExtractState& s = extractState;
-        BuildCrcTable();
+        BuildCrc16Table(s.crcTable);
         s.sink = sink_;
         s.prefixLength = prefixLength_;
         memcpy(s.path, path_, sizeof path_);

@@ -1,11 +1,10 @@
 #include "packer/pack/archive_writer.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <limits>
 
-#include "extract/crc16_fold.h"
+#include "extract/crc16.h"
 #include "packer/system/pack_error.h"
 
 namespace {
@@ -32,29 +31,17 @@ void PutLe32(uint8_t* p, uint32_t v)
 
 uint16_t Crc16(const uint8_t* data, size_t size)
 {
-    static const std::array<uint16_t, 256> table = [] {
-        std::array<uint16_t, 256> t{};
-        for (uint32_t i = 0; i < 256; ++i) {
-            uint32_t v = i;
-            for (int k = 0; k < 8; ++k)
-                v = (v & 1) ? (v >> 1) ^ 0xA001 : v >> 1;
-            t[i] = (uint16_t)v;
-        }
-        return t;
-    }();
+    static const struct Tables {
+        Tables() { BuildCrc16Table(rows); }
+        Crc16Table rows;
+    } tables;
     unsigned crc = 0;
-#ifdef MORLU_CRC16_FOLD
-    // The engine's carry-less fold takes the bulk, a multiple of 16 bytes at a time.
-    static const bool canFold = Crc16FoldAvailable();
-    while (canFold && size >= 64) {
-        uint32_t blocks = (uint32_t)std::min<size_t>(size, 1u << 30) & ~15u;
-        crc = Crc16Fold(crc, data, blocks);
-        data += blocks;
-        size -= blocks;
+    while (size > 0) {
+        uint32_t count = (uint32_t)std::min<size_t>(size, 1u << 30);
+        crc = UpdateCrc16(tables.rows, crc, data, count);
+        data += count;
+        size -= count;
     }
-#endif
-    for (size_t i = 0; i < size; ++i)
-        crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
     return (uint16_t)crc;
 }
 
