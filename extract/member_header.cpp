@@ -1,15 +1,5 @@
 #include "extract/member_header.h"
 
-uint16_t LoadLe16(const unsigned char* p)
-{
-    return (uint16_t)(p[0] | p[1] << 8);
-}
-
-uint32_t LoadLe32(const unsigned char* p)
-{
-    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
-}
-
 bool HeaderChecksumMatches(const unsigned char* header)
 {
     unsigned char rest = header[kHeaderChecksum];

@@ -3,6 +3,7 @@
 #pragma once
 #include <stdint.h>
 
+#include "bytes/little_endian.h"
 #include "extract/extract.h"
 
 const uint32_t kHeaderCapacity = 104;
@@ -23,9 +24,6 @@ const unsigned kHeaderName = 22;
 const unsigned kMaxNameLength = kHeaderCapacity - kHeaderName - 2;
 
 enum MemberMethod { METHOD_REFUSED, METHOD_STORED, METHOD_COMPRESSED };
-
-uint16_t LoadLe16(const unsigned char* p);
-uint32_t LoadLe32(const unsigned char* p);
 
 // header[0] is the header size H; bytes 2 to H+1 sum to byte 1.
 bool HeaderChecksumMatches(const unsigned char* header);

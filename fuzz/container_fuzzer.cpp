@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "bytes/little_endian.h"
 #include "container/payload_container.h"
 
 static bool MagicAt(const uint8_t* data, size_t at)
@@ -43,10 +44,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     Require(code == PAYLOAD_OK && header == first + kMagicRunLength && header + 32 <= size);
     const uint8_t* h = data + header;
-    int64_t archive = (int64_t)header + ReadLe32(h + 24);
-    int64_t archiveSize = ReadLe32(h + 28);
+    int64_t archive = (int64_t)header + (int32_t)LoadLe32(h + 24);
+    int64_t archiveSize = (int32_t)LoadLe32(h + 28);
     Require(archive >= 0 && archiveSize >= 0 && archive + archiveSize <= (int64_t)size);
-    int32_t message = ReadLe32(h + 16);
+    int32_t message = (int32_t)LoadLe32(h + 16);
     if (message != 0) {
         int64_t start = (int64_t)header + message;
         Require(start >= 0 && start < (int64_t)size && memchr(data + start, 0, size - (size_t)start) != nullptr);

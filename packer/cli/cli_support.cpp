@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "bytes/little_endian.h"
 #include "container/payload_container.h"
 #include "packer/cli/command.h"
 #include "packer/system/exit_codes.h"
@@ -215,9 +216,9 @@ int LoadArchive(const char* path, LoadedArchive* loaded)
                         "%s: payload container damaged: its header, archive or message runs past the end of the file",
                         path);
     const unsigned char* payload = file + header;
-    loaded->archive = payload + ReadLe32(payload + offsetof(PayloadHeader, archiveOffset));
-    loaded->size = (uint32_t)ReadLe32(payload + offsetof(PayloadHeader, archiveSize));
+    loaded->archive = payload + (int32_t)LoadLe32(payload + offsetof(PayloadHeader, archiveOffset));
+    loaded->size = (uint32_t)(int32_t)LoadLe32(payload + offsetof(PayloadHeader, archiveSize));
     loaded->installer = true;
-    loaded->memberCount = ReadLe32(payload + offsetof(PayloadHeader, memberCount));
+    loaded->memberCount = (int32_t)LoadLe32(payload + offsetof(PayloadHeader, memberCount));
     return EXIT_OK;
 }

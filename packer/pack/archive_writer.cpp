@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "bytes/little_endian.h"
 #include "extract/crc16.h"
 #include "packer/system/pack_error.h"
 
@@ -14,18 +15,6 @@ const uint8_t kHeaderLevel = 1;
 const uint8_t kOsMsDos = 'M';
 // The installer reads the archive with signed 32-bit sizes and offsets.
 const size_t kMaxArchive = 0x7FFFFFFF;
-
-void PutLe16(uint8_t* p, uint32_t v)
-{
-    p[0] = (uint8_t)v;
-    p[1] = (uint8_t)(v >> 8);
-}
-
-void PutLe32(uint8_t* p, uint32_t v)
-{
-    PutLe16(p, v);
-    PutLe16(p + 2, v >> 16);
-}
 
 } // namespace
 
@@ -103,18 +92,18 @@ std::vector<uint8_t> MemberHeader(const std::string& cp932Name, size_t size, tim
     std::vector<uint8_t> header(kLevel1HeaderBytes + nameLength);
     header[0] = (uint8_t)(header.size() - 2);
     memcpy(&header[2], packed.compressed ? "-lh5-" : "-lh0-", 5);
-    PutLe32(&header[7], (uint32_t)(packed.compressed ? packed.stream.size() : size));
-    PutLe32(&header[11], (uint32_t)size);
+    StoreLe32(&header[7], (uint32_t)(packed.compressed ? packed.stream.size() : size));
+    StoreLe32(&header[11], (uint32_t)size);
     uint32_t stamp = DosDateTime(modified);
-    PutLe16(&header[15], stamp);       // time
-    PutLe16(&header[17], stamp >> 16); // date
+    StoreLe16(&header[15], stamp);       // time
+    StoreLe16(&header[17], stamp >> 16); // date
     header[19] = kAttributeArchive;
     header[20] = kHeaderLevel;
     header[21] = (uint8_t)nameLength;
     memcpy(&header[22], cp932Name.data(), nameLength);
-    PutLe16(&header[22 + nameLength], packed.crc);
+    StoreLe16(&header[22 + nameLength], packed.crc);
     header[24 + nameLength] = kOsMsDos;
-    PutLe16(&header[25 + nameLength], 0); // no extended header
+    StoreLe16(&header[25 + nameLength], 0); // no extended header
     uint8_t sum = 0;
     for (size_t i = 2; i < header.size(); ++i)
         sum = (uint8_t)(sum + header[i]);

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "bytes/little_endian.h"
 #include "container/payload_container.h"
 #include "packer/system/pack_error.h"
 
@@ -10,15 +11,6 @@ namespace {
 
 // The installer reads its own size and every offset as signed 32-bit numbers.
 const size_t kMaxImage = 0x7FFFFFFF;
-
-void PutLe32(uint8_t* p, int32_t value)
-{
-    uint32_t v = (uint32_t)value;
-    p[0] = (uint8_t)v;
-    p[1] = (uint8_t)(v >> 8);
-    p[2] = (uint8_t)(v >> 16);
-    p[3] = (uint8_t)(v >> 24);
-}
 
 } // namespace
 
@@ -70,11 +62,11 @@ std::vector<uint8_t> PayloadHeaderBytes(size_t headerOffset, size_t archiveSize,
 
     std::vector<uint8_t> header(sizeof(PayloadHeader), 0);
     memcpy(header.data(), versionText.data(), versionText.size());
-    PutLe32(&header[offsetof(PayloadHeader, messageOffset)],
-            message.empty() ? 0 : (int32_t)(archiveOffset + archiveSize));
-    PutLe32(&header[offsetof(PayloadHeader, memberCount)], memberCount);
-    PutLe32(&header[offsetof(PayloadHeader, archiveOffset)], (int32_t)archiveOffset);
-    PutLe32(&header[offsetof(PayloadHeader, archiveSize)], (int32_t)archiveSize);
+    StoreLe32(&header[offsetof(PayloadHeader, messageOffset)],
+              message.empty() ? 0 : (uint32_t)(archiveOffset + archiveSize));
+    StoreLe32(&header[offsetof(PayloadHeader, memberCount)], (uint32_t)memberCount);
+    StoreLe32(&header[offsetof(PayloadHeader, archiveOffset)], (uint32_t)archiveOffset);
+    StoreLe32(&header[offsetof(PayloadHeader, archiveSize)], (uint32_t)archiveSize);
     return header;
 }
 

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "bytes/little_endian.h"
 #include "container/payload_container.h"
 #include "extract/extract.h"
 #include "extract/member_header.h"
@@ -98,12 +99,12 @@ void VerifyInstallerLayout(const uint8_t* image, size_t size, const std::vector<
     if (scan != PAYLOAD_OK)
         Fail("the container scan gives code " + std::to_string(scan));
     const unsigned char* payload = image + headerOffset;
-    int32_t memberCount = ReadLe32(payload + offsetof(PayloadHeader, memberCount));
+    int32_t memberCount = (int32_t)LoadLe32(payload + offsetof(PayloadHeader, memberCount));
     if (memberCount < 0 || (size_t)memberCount != headers.size())
         Fail("the header counts " + std::to_string(memberCount) + " members");
 
-    const unsigned char* at = payload + ReadLe32(payload + offsetof(PayloadHeader, archiveOffset));
-    const unsigned char* const end = at + ReadLe32(payload + offsetof(PayloadHeader, archiveSize));
+    const unsigned char* at = payload + (int32_t)LoadLe32(payload + offsetof(PayloadHeader, archiveOffset));
+    const unsigned char* const end = at + (int32_t)LoadLe32(payload + offsetof(PayloadHeader, archiveSize));
     for (size_t i = 0; i < headers.size(); ++i) {
         const std::vector<uint8_t>& header = headers[i];
         if ((size_t)(end - at) < header.size() || memcmp(at, header.data(), header.size()) != 0)

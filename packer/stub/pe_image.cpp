@@ -4,6 +4,7 @@
 #include <cstring>
 #include <map>
 
+#include "bytes/little_endian.h"
 #include "packer/system/pack_error.h"
 
 namespace {
@@ -14,28 +15,6 @@ const size_t kDirectoryRelocation = 5;
 const size_t kSectionHeaderSize = 40;
 // Type, name, language: deeper trees are no resources Windows reads.
 const int kResourceLevels = 3;
-
-uint32_t Le16(const std::vector<uint8_t>& b, size_t at)
-{
-    return (uint32_t)b[at] | (uint32_t)b[at + 1] << 8;
-}
-
-uint32_t Le32(const std::vector<uint8_t>& b, size_t at)
-{
-    return Le16(b, at) | Le16(b, at + 2) << 16;
-}
-
-void PutLe16(std::vector<uint8_t>& b, size_t at, uint32_t v)
-{
-    b[at] = (uint8_t)v;
-    b[at + 1] = (uint8_t)(v >> 8);
-}
-
-void PutLe32(std::vector<uint8_t>& b, size_t at, uint32_t v)
-{
-    PutLe16(b, at, v);
-    PutLe16(b, at + 2, v >> 16);
-}
 
 uint32_t AlignUp(uint32_t value, uint32_t alignment)
 {
@@ -57,11 +36,11 @@ struct PeLayout {
 
     uint32_t DirectoryRva(const std::vector<uint8_t>& b, size_t index) const
     {
-        return index < directoryCount ? Le32(b, directories + 8 * index) : 0;
+        return index < directoryCount ? LoadLe32(&b[directories + 8 * index]) : 0;
     }
     uint32_t DirectorySize(const std::vector<uint8_t>& b, size_t index) const
     {
-        return index < directoryCount ? Le32(b, directories + 8 * index + 4) : 0;
+        return index < directoryCount ? LoadLe32(&b[directories + 8 * index + 4]) : 0;
     }
     // The section whose file data holds rva, or nullptr.
     const Section* SectionOf(uint32_t rva) const
@@ -84,32 +63,32 @@ PeLayout ReadLayout(const std::vector<uint8_t>& b)
     if (b.size() < 0x40 || b[0] != 'M' || b[1] != 'Z')
         throw NotPe("no MZ header");
     PeLayout layout;
-    uint32_t pe = Le32(b, 0x3C);
+    uint32_t pe = LoadLe32(&b[0x3C]);
     if ((uint64_t)pe + 24 > b.size() || memcmp(&b[pe], "PE\0\0", 4) != 0)
         throw NotPe("no PE header");
-    uint32_t sectionCount = Le16(b, pe + 6);
-    uint32_t optionalSize = Le16(b, pe + 20);
+    uint32_t sectionCount = LoadLe16(&b[pe + 6]);
+    uint32_t optionalSize = LoadLe16(&b[pe + 20]);
     layout.optionalHeader = pe + 24;
     size_t sections = layout.optionalHeader + optionalSize;
     if (sections + (uint64_t)sectionCount * kSectionHeaderSize > b.size() || optionalSize < 2)
         throw NotPe("headers cut short");
-    uint32_t magic = Le16(b, layout.optionalHeader);
+    uint32_t magic = LoadLe16(&b[layout.optionalHeader]);
     size_t directoryField = magic == 0x10B ? 92 : magic == 0x20B ? 108 : 0;
     if (directoryField == 0 || optionalSize < directoryField + 4)
         throw NotPe("unknown optional header");
-    layout.directoryCount = Le32(b, layout.optionalHeader + directoryField);
+    layout.directoryCount = LoadLe32(&b[layout.optionalHeader + directoryField]);
     layout.directories = layout.optionalHeader + directoryField + 4;
     if (layout.directoryCount > 16 || directoryField + 4 + 8 * layout.directoryCount > optionalSize)
         throw NotPe("data directory damaged");
-    layout.sectionAlignment = Le32(b, layout.optionalHeader + 32);
-    layout.fileAlignment = Le32(b, layout.optionalHeader + 36);
+    layout.sectionAlignment = LoadLe32(&b[layout.optionalHeader + 32]);
+    layout.fileAlignment = LoadLe32(&b[layout.optionalHeader + 36]);
     auto powerOfTwo = [](uint32_t v) { return v != 0 && (v & (v - 1)) == 0; };
     if (!powerOfTwo(layout.fileAlignment) || !powerOfTwo(layout.sectionAlignment) ||
         layout.fileAlignment > 0x10000 || layout.sectionAlignment > 0x10000000)
         throw NotPe("section or file alignment out of range");
     for (uint32_t i = 0; i < sectionCount; ++i) {
         size_t h = sections + i * kSectionHeaderSize;
-        Section s{h, Le32(b, h + 8), Le32(b, h + 12), Le32(b, h + 16), Le32(b, h + 20)};
+        Section s{h, LoadLe32(&b[h + 8]), LoadLe32(&b[h + 12]), LoadLe32(&b[h + 16]), LoadLe32(&b[h + 20])};
         if ((uint64_t)s.rawOffset + s.rawSize > b.size())
             throw NotPe("a section runs past the end of the file");
         layout.sections.push_back(s);
@@ -128,11 +107,11 @@ public:
     void Read(uint32_t offset, int level, Resource& path, std::vector<Resource>& out)
     {
         Need(offset, 16);
-        uint32_t count = Le16(b_, base_ + offset + 12) + Le16(b_, base_ + offset + 14);
+        uint32_t count = LoadLe16(&b_[base_ + offset + 12]) + LoadLe16(&b_[base_ + offset + 14]);
         Need(offset + 16, count * 8);
         for (uint32_t i = 0; i < count; ++i) {
             size_t entry = base_ + offset + 16 + i * 8;
-            uint32_t nameField = Le32(b_, entry), target = Le32(b_, entry + 4);
+            uint32_t nameField = LoadLe32(&b_[entry]), target = LoadLe32(&b_[entry + 4]);
             ResourceId id;
             if (nameField & 0x80000000u)
                 id.name = ReadName(nameField & 0x7FFFFFFFu);
@@ -152,8 +131,8 @@ public:
                 continue;
             }
             Need(target, 16);
-            uint32_t rva = Le32(b_, base_ + target), size = Le32(b_, base_ + target + 4);
-            path.codePage = Le32(b_, base_ + target + 8);
+            uint32_t rva = LoadLe32(&b_[base_ + target]), size = LoadLe32(&b_[base_ + target + 4]);
+            path.codePage = LoadLe32(&b_[base_ + target + 8]);
             path.data.clear();
             if (size != 0) {
                 const Section* holder = layout_.SectionOf(rva);
@@ -175,11 +154,11 @@ private:
     std::u16string ReadName(uint32_t offset) const
     {
         Need(offset, 2);
-        uint32_t length = Le16(b_, base_ + offset);
+        uint32_t length = LoadLe16(&b_[base_ + offset]);
         Need(offset + 2, 2 * length);
         std::u16string name;
         for (uint32_t k = 0; k < length; ++k)
-            name += (char16_t)Le16(b_, base_ + offset + 2 + 2 * k);
+            name += (char16_t)LoadLe16(&b_[base_ + offset + 2 + 2 * k]);
         return name;
     }
 
@@ -276,26 +255,26 @@ std::vector<uint8_t> ResourceSection(const std::vector<Resource>& resources, uin
         uint32_t o = at[d], named = 0;
         for (auto& child : d->children)
             named += child.first.name.empty() ? 0 : 1;
-        PutLe16(out, o + 12, named);
-        PutLe16(out, o + 14, (uint32_t)d->children.size() - named);
+        StoreLe16(&out[o + 12], named);
+        StoreLe16(&out[o + 14], (uint32_t)d->children.size() - named);
         for (size_t k = 0; k < d->children.size(); ++k) {
             const auto& child = d->children[k];
             uint32_t e = o + 16 + 8 * (uint32_t)k;
-            PutLe32(out, e, child.first.name.empty() ? child.first.id : 0x80000000u | names[child.first.name]);
-            PutLe32(out, e + 4, at[&child.second] | (child.second.leaf == nullptr ? 0x80000000u : 0));
+            StoreLe32(&out[e], child.first.name.empty() ? child.first.id : 0x80000000u | names[child.first.name]);
+            StoreLe32(&out[e + 4], at[&child.second] | (child.second.leaf == nullptr ? 0x80000000u : 0));
         }
     }
     for (const auto& name : names) {
-        PutLe16(out, name.second, (uint32_t)name.first.size());
+        StoreLe16(&out[name.second], (uint32_t)name.first.size());
         for (size_t k = 0; k < name.first.size(); ++k)
-            PutLe16(out, name.second + 2 + 2 * k, name.first[k]);
+            StoreLe16(&out[name.second + 2 + 2 * k], name.first[k]);
     }
     for (size_t i = 0; i < leaves.size(); ++i) {
         const Resource& r = *leaves[i]->leaf;
         uint32_t e = at[leaves[i]];
-        PutLe32(out, e, sectionRva + dataAt[i]);
-        PutLe32(out, e + 4, (uint32_t)r.data.size());
-        PutLe32(out, e + 8, r.codePage);
+        StoreLe32(&out[e], sectionRva + dataAt[i]);
+        StoreLe32(&out[e + 4], (uint32_t)r.data.size());
+        StoreLe32(&out[e + 8], r.codePage);
         std::copy(r.data.begin(), r.data.end(), out.begin() + dataAt[i]);
     }
     return out;
@@ -388,9 +367,9 @@ std::vector<uint8_t> ReplaceResources(const std::vector<uint8_t>& program, const
     std::vector<uint8_t> out(program.begin(), program.begin() + resource.rawOffset);
     out.insert(out.end(), data.begin(), data.end());
     out.resize(resource.rawOffset + rawSize, 0);
-    PutLe32(out, resource.header + 8, (uint32_t)data.size());
-    PutLe32(out, resource.header + 16, rawSize);
-    PutLe32(out, layout.directories + 8 * kDirectoryResource + 4, (uint32_t)data.size());
+    StoreLe32(&out[resource.header + 8], (uint32_t)data.size());
+    StoreLe32(&out[resource.header + 16], rawSize);
+    StoreLe32(&out[layout.directories + 8 * kDirectoryResource + 4], (uint32_t)data.size());
 
     // The sections behind move up or down to follow without a gap.
     auto alignUp = [](uint64_t value, uint64_t alignment) { return (value + alignment - 1) / alignment * alignment; };
@@ -401,17 +380,17 @@ std::vector<uint8_t> ReplaceResources(const std::vector<uint8_t>& program, const
             throw NotPe("image too large");
         uint32_t rawOffset = (uint32_t)out.size();
         out.insert(out.end(), program.begin() + s.rawOffset, program.begin() + s.rawOffset + s.rawSize);
-        PutLe32(out, s.header + 12, (uint32_t)nextRva);
-        PutLe32(out, s.header + 20, rawOffset);
+        StoreLe32(&out[s.header + 12], (uint32_t)nextRva);
+        StoreLe32(&out[s.header + 20], rawOffset);
         if (relocationRva >= s.virtualAddress && relocationRva - s.virtualAddress < std::max(s.virtualSize, s.rawSize))
-            PutLe32(out, layout.directories + 8 * kDirectoryRelocation,
-                    relocationRva - s.virtualAddress + (uint32_t)nextRva);
+            StoreLe32(&out[layout.directories + 8 * kDirectoryRelocation],
+                      relocationRva - s.virtualAddress + (uint32_t)nextRva);
         nextRva = alignUp(nextRva + std::max(s.virtualSize, 1u), layout.sectionAlignment);
     }
     if (nextRva > 0xFFFFFFFFu)
         throw NotPe("image too large");
-    PutLe32(out, layout.optionalHeader + 56, (uint32_t)nextRva); // SizeOfImage
-    uint32_t initialized = Le32(out, layout.optionalHeader + 8);
-    PutLe32(out, layout.optionalHeader + 8, (uint32_t)std::max<int64_t>(0, initialized + initializedChange));
+    StoreLe32(&out[layout.optionalHeader + 56], (uint32_t)nextRva); // SizeOfImage
+    uint32_t initialized = LoadLe32(&out[layout.optionalHeader + 8]);
+    StoreLe32(&out[layout.optionalHeader + 8], (uint32_t)std::max<int64_t>(0, initialized + initializedChange));
     return out;
 }

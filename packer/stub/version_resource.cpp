@@ -4,6 +4,7 @@
 #include <string.h>
 #include <strings.h>
 
+#include "packer/stub/resource_bytes.h"
 #include "packer/system/cp932_text.h"
 #include "packer/system/pack_error.h"
 
@@ -28,18 +29,6 @@ struct Block {
     std::vector<Block> children;
 };
 
-void Put16(std::vector<uint8_t>& out, uint32_t v)
-{
-    out.push_back((uint8_t)v);
-    out.push_back((uint8_t)(v >> 8));
-}
-
-void Put32(std::vector<uint8_t>& out, uint32_t v)
-{
-    Put16(out, v);
-    Put16(out, v >> 16);
-}
-
 void PadTo4(std::vector<uint8_t>& out)
 {
     while (out.size() % 4 != 0)
@@ -49,12 +38,12 @@ void PadTo4(std::vector<uint8_t>& out)
 void Write(const Block& block, std::vector<uint8_t>& out)
 {
     size_t start = out.size();
-    Put16(out, 0);
-    Put16(out, block.valueLength);
-    Put16(out, block.text ? 1 : 0);
+    AppendLe16(out, 0);
+    AppendLe16(out, block.valueLength);
+    AppendLe16(out, block.text ? 1 : 0);
     for (char16_t c : block.key)
-        Put16(out, c);
-    Put16(out, 0);
+        AppendLe16(out, c);
+    AppendLe16(out, 0);
     PadTo4(out);
     out.insert(out.end(), block.value.begin(), block.value.end());
     for (const Block& child : block.children) {
@@ -150,19 +139,19 @@ std::vector<uint8_t> VersionResource(const VersionStrings& strings)
     Block root;
     root.key = Key("VS_VERSION_INFO");
     root.text = false;
-    Put32(root.value, kFixedSignature);
-    Put32(root.value, 0x00010000); // structure version 1.0
-    Put32(root.value, (uint32_t)file[0] << 16 | file[1]);
-    Put32(root.value, (uint32_t)file[2] << 16 | file[3]);
-    Put32(root.value, (uint32_t)product[0] << 16 | product[1]);
-    Put32(root.value, (uint32_t)product[2] << 16 | product[3]);
-    Put32(root.value, 0x3F); // flags mask
-    Put32(root.value, 0);    // flags
-    Put32(root.value, kVosNtWindows32);
-    Put32(root.value, kVftApp);
-    Put32(root.value, 0); // subtype
-    Put32(root.value, 0); // date, high
-    Put32(root.value, 0); // date, low
+    AppendLe32(root.value, kFixedSignature);
+    AppendLe32(root.value, 0x00010000); // structure version 1.0
+    AppendLe32(root.value, (uint32_t)file[0] << 16 | file[1]);
+    AppendLe32(root.value, (uint32_t)file[2] << 16 | file[3]);
+    AppendLe32(root.value, (uint32_t)product[0] << 16 | product[1]);
+    AppendLe32(root.value, (uint32_t)product[2] << 16 | product[3]);
+    AppendLe32(root.value, 0x3F); // flags mask
+    AppendLe32(root.value, 0);    // flags
+    AppendLe32(root.value, kVosNtWindows32);
+    AppendLe32(root.value, kVftApp);
+    AppendLe32(root.value, 0); // subtype
+    AppendLe32(root.value, 0); // date, high
+    AppendLe32(root.value, 0); // date, low
     root.valueLength = (uint16_t)root.value.size();
 
     Block table;
@@ -174,8 +163,8 @@ std::vector<uint8_t> VersionResource(const VersionStrings& strings)
         string.key = Key(entry.first.c_str());
         std::u16string value = Utf16FromUtf8(entry.second);
         for (char16_t c : value)
-            Put16(string.value, c);
-        Put16(string.value, 0);
+            AppendLe16(string.value, c);
+        AppendLe16(string.value, 0);
         string.valueLength = (uint16_t)(value.size() + 1);
         table.children.push_back(string);
     }
@@ -186,8 +175,8 @@ std::vector<uint8_t> VersionResource(const VersionStrings& strings)
     Block translation;
     translation.key = Key("Translation");
     translation.text = false;
-    Put16(translation.value, kLanguage);
-    Put16(translation.value, kCodePage);
+    AppendLe16(translation.value, kLanguage);
+    AppendLe16(translation.value, kCodePage);
     translation.valueLength = 4;
     Block varInfo;
     varInfo.key = Key("VarFileInfo");

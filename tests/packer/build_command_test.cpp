@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "bytes/little_endian.h"
 #include "container/payload_container.h"
 #include "pack_test_support.h"
 #include "packer/system/cp932_text.h"
@@ -74,8 +75,8 @@ TEST_F(Build, MakesAnInstallerThatTheScanListTestAndExtractAccept)
     uint32_t header;
     ASSERT_EQ(ScanContainer(image.data(), (uint32_t)image.size(), &header), PAYLOAD_OK);
     EXPECT_EQ(std::string((const char*)&image[header]), "1.10");
-    EXPECT_EQ(ReadLe32(&image[header + offsetof(PayloadHeader, memberCount)]), 5);
-    EXPECT_EQ(ReadLe32(&image[header + offsetof(PayloadHeader, messageOffset)]), 0);
+    EXPECT_EQ((int32_t)LoadLe32(&image[header + offsetof(PayloadHeader, memberCount)]), 5);
+    EXPECT_EQ((int32_t)LoadLe32(&image[header + offsetof(PayloadHeader, messageOffset)]), 0);
     Bytes stub = ReadBytes(Stub());
     EXPECT_TRUE(std::equal(stub.begin(), stub.end(), image.begin()));
 
@@ -135,8 +136,8 @@ TEST_F(Build, CarriesTheConfirmationMessageInCodePage932)
     uint32_t header;
     ASSERT_EQ(ScanContainer(image.data(), (uint32_t)image.size(), &header), PAYLOAD_OK);
     EXPECT_EQ(std::string((const char*)&image[header]), "\xca\xde\xb0\xbc\xde\xae\xdd\x31");
-    int32_t message = ReadLe32(&image[header + offsetof(PayloadHeader, messageOffset)]);
-    int32_t archiveSize = ReadLe32(&image[header + offsetof(PayloadHeader, archiveSize)]);
+    int32_t message = (int32_t)LoadLe32(&image[header + offsetof(PayloadHeader, messageOffset)]);
+    int32_t archiveSize = (int32_t)LoadLe32(&image[header + offsetof(PayloadHeader, archiveSize)]);
     ASSERT_GT(message, 0);
     EXPECT_NE(run.out.find("archive of " + std::to_string(archiveSize) + " "), std::string::npos)
         << "the summary counts the archive alone: " << run.out;
@@ -434,7 +435,7 @@ TEST_F(Build, TakesMessagesInUtf8AndCodePage932Alike)
         Bytes image = ReadBytes(Out());
         uint32_t header;
         ASSERT_EQ(ScanContainer(image.data(), (uint32_t)image.size(), &header), PAYLOAD_OK);
-        int32_t message = ReadLe32(&image[header + offsetof(PayloadHeader, messageOffset)]);
+        int32_t message = (int32_t)LoadLe32(&image[header + offsetof(PayloadHeader, messageOffset)]);
         EXPECT_EQ(std::string((const char*)&image[header + message]), cp932) << options[1];
     }
 }

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "bytes/little_endian.h"
 #include "container/payload_container.h"
 #include "pack_test_support.h"
 #include "packer/pack/container_writer.h"
@@ -37,7 +38,7 @@ Bytes BuildInstallerImage(const Parts& parts)
 
 int32_t Field(const Bytes& image, uint32_t header, size_t offset)
 {
-    return ReadLe32(image.data() + header + offset);
+    return (int32_t)LoadLe32(image.data() + header + offset);
 }
 
 TEST(ContainerWriter, AppendsTheContainerAtTheNext256ByteBoundary)
