@@ -12,7 +12,6 @@
 
 #include <errno.h>
 #include <fcntl.h>
-#include <iconv.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -23,6 +22,7 @@
 #include <atomic>
 
 #include "extract/member_header.h"
+#include "packer/system/iconv_converter.h"
 
 static thread_local int lastError;
 
@@ -33,15 +33,6 @@ int FileSinkLastError()
 
 // CP932 to UTF-8 takes at most 3 bytes a byte.
 const size_t kNativeNameCapacity = 3 * kMaxNameLength + 1;
-
-struct Converter {
-    iconv_t handle = iconv_open("UTF-8", "CP932");
-    ~Converter()
-    {
-        if (handle != (iconv_t)-1)
-            iconv_close(handle);
-    }
-};
 
 // Separators first, DBCS-aware, so that a trail byte 0x5C stays in its
 // character. A name that is no valid code page 932 keeps its bytes. ASCII is
@@ -66,17 +57,11 @@ static void NativeName(const char* name, char* native)
         return;
     }
 
-    static thread_local Converter converter;
-    if (converter.handle != (iconv_t)-1) {
-        char* in = slashed;
-        size_t inLeft = length;
-        char* out = native;
-        size_t outLeft = kNativeNameCapacity - 1;
-        iconv(converter.handle, nullptr, nullptr, nullptr, nullptr);
-        if (iconv(converter.handle, &in, &inLeft, &out, &outLeft) != (size_t)-1) {
-            *out = '\0';
-            return;
-        }
+    static thread_local IconvConverter converter("UTF-8", "CP932");
+    size_t written;
+    if (converter.Opened() && converter.Convert(slashed, length, native, kNativeNameCapacity - 1, &written) == length) {
+        native[written] = '\0';
+        return;
     }
     memcpy(native, slashed, length + 1);
 }

@@ -8,7 +8,6 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
-#include <iconv.h>
 #include <limits.h>
 #include <sched.h>
 #include <signal.h>
@@ -21,6 +20,7 @@
 #include <algorithm>
 #include <thread>
 
+#include "packer/system/iconv_converter.h"
 #include "packer/system/pack_error.h"
 
 const char kPathSeparator = '/';
@@ -92,59 +92,29 @@ unsigned UsableProcessors()
     return std::max(1u, std::thread::hardware_concurrency());
 }
 
-namespace {
-
-class Converter {
-public:
-    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)), to_(to), from_(from) {}
-    ~Converter()
-    {
-        if (cd_ != (iconv_t)-1)
-            iconv_close(cd_);
-    }
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
-
-    size_t Convert(const std::string& in, std::string* out)
-    {
-        if (cd_ == (iconv_t)-1)
-            throw PackError(std::string("this system's iconv cannot convert ") + from_ + " to " + to_);
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        // Neither direction takes more than four bytes for one.
-        out->assign(in.size() * 4 + 4, '\0');
-        char* from = const_cast<char*>(in.data());
-        size_t fromLeft = in.size();
-        char* to = &(*out)[0];
-        size_t toLeft = out->size();
-        size_t stopped = std::string::npos;
-        while (fromLeft > 0) {
-            if (iconv(cd_, &from, &fromLeft, &to, &toLeft) == (size_t)-1) {
-                stopped = in.size() - fromLeft;
-                break;
-            }
-        }
-        out->resize(out->size() - toLeft);
-        return stopped;
-    }
-
-private:
-    iconv_t cd_;
-    const char* to_;
-    const char* from_;
-};
-
-} // namespace
+static size_t Convert(IconvConverter& converter, const char* to, const char* from, const std::string& in,
+                      std::string* out)
+{
+    if (!converter.Opened())
+        throw PackError(std::string("this system's iconv cannot convert ") + from + " to " + to);
+    // Neither direction takes more than four bytes for one.
+    out->assign(in.size() * 4 + 4, '\0');
+    size_t written;
+    size_t stopped = converter.Convert(in.data(), in.size(), &(*out)[0], out->size(), &written);
+    out->resize(written);
+    return stopped < in.size() ? stopped : std::string::npos;
+}
 
 size_t Cp932ToUtf8(const std::string& in, std::string* out)
 {
-    static thread_local Converter toUtf8("UTF-8", "CP932");
-    return toUtf8.Convert(in, out);
+    static thread_local IconvConverter toUtf8("UTF-8", "CP932");
+    return Convert(toUtf8, "UTF-8", "CP932", in, out);
 }
 
 size_t Utf8ToCp932(const std::string& in, std::string* out)
 {
-    static thread_local Converter toCp932("CP932", "UTF-8");
-    return toCp932.Convert(in, out);
+    static thread_local IconvConverter toCp932("CP932", "UTF-8");
+    return Convert(toCp932, "CP932", "UTF-8", in, out);
 }
 
 static void FillStatus(const struct stat& s, FileStatus* status)
