@@ -13,22 +13,8 @@ void SetMemberSink(const MemberSink* sink)
     chosenSink = sink;
 }
 
-// Both read or skip no further than the archive's end: the first returns the
-// bytes it copied.
-static uint32_t ReadArchiveBytes(unsigned char* destination, uint32_t count)
-{
-    ExtractState& s = extractState;
-    if (count > s.archiveRemaining)
-        count = s.archiveRemaining;
-    if (count == 0)
-        return 0;
-    memcpy(destination, s.archivePos, count);
-    s.archivePos += count;
-    s.archiveRemaining -= count;
-    return count;
-}
-
-// Returns where the skipped bytes begin; *skipped is how many there were.
+// Skips no further than the archive's end; returns where the skipped bytes
+// begin, and *skipped is how many there were.
 static const unsigned char* SkipArchiveBytes(uint32_t count, uint32_t* skipped)
 {
     ExtractState& s = extractState;
@@ -46,21 +32,16 @@ int ReadMemberHeader(bool* end, MemberMethod* method, uint32_t* dataLength)
     ExtractState& s = extractState;
     unsigned char* h = s.header;
     // A missing size byte counts as the end mark.
-    h[0] = 0;
-    ReadArchiveBytes(h, 1);
-    *end = h[0] == 0;
+    *end = s.archiveRemaining == 0 || *s.archivePos == 0;
     if (*end)
         return 0;
     ++s.headersRead;
     s.nameTerminated = false;
-    if (h[0] > kMaxHeaderSize)
-        return AbortExtraction(kExtractDataError, FAILURE_HEADER_TOO_LARGE);
-    // The bytes a cut header lacks would come from an earlier member's header.
-    if (ReadArchiveBytes(h + 1, h[0] + 1u) < h[0] + 1u)
-        return AbortExtraction(kExtractDataError, FAILURE_HEADER_TRUNCATED);
-    ExtractFailure refused = CheckMemberHeader(h, method);
+    ExtractFailure refused = CopyMemberHeader(s.archivePos, s.archiveEnd, h, method);
     if (refused != FAILURE_NONE)
         return AbortExtraction(kExtractDataError, refused);
+    uint32_t skipped;
+    SkipArchiveBytes(h[0] + 2u, &skipped);
     // Zeroing the CRC field terminates the name in place; the checked layout
     // keeps the extended size behind it.
     unsigned nameLength = h[kHeaderNameLength];
@@ -70,18 +51,10 @@ int ReadMemberHeader(bool* end, MemberMethod* method, uint32_t* dataLength)
     s.nameTerminated = true;
 
     uint32_t extendedLength;
-    if (!MeasureExtendedHeaders(h, s.archivePos, s.archivePos + s.archiveRemaining, &extendedLength))
-        return AbortExtraction(kExtractDataError, FAILURE_EXTENDED_HEADER);
-    uint32_t skipped;
+    refused = MeasureMemberData(h, *method, s.archivePos, s.archiveEnd, &extendedLength, dataLength);
+    if (refused != FAILURE_NONE)
+        return AbortExtraction(kExtractDataError, refused);
     SkipArchiveBytes(extendedLength, &skipped);
-    if (*method == METHOD_STORED) {
-        *dataLength = LoadLe32(h + kHeaderOriginalSize);
-    } else {
-        uint32_t packedSize = LoadLe32(h + kHeaderPackedSize);
-        if (packedSize < extendedLength)
-            return AbortExtraction(kExtractDataError, FAILURE_EXTENDED_HEADER);
-        *dataLength = packedSize - extendedLength;
-    }
 
     refused = CheckMemberName((const char*)h + kHeaderName);
     if (refused != FAILURE_NONE)

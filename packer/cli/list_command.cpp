@@ -1,7 +1,5 @@
 // morlu-pack list FILE: one line per member, read from the headers alone.
-#include <stddef.h>
 #include <stdio.h>
-#include <string.h>
 
 #include <string>
 
@@ -29,38 +27,28 @@ static void PrintMember(const unsigned char* header)
            DisplayName((const char*)header + kHeaderName, nameLength).c_str());
 }
 
-// Walks the headers with the engine's own tests, so that list refuses what
-// test and extract refuse, in the same words.
+// Reads the headers with the engine's own header code, so that list refuses
+// what test and extract refuse, in the same words; no member is decoded.
 static int ListArchive(const char* path, const unsigned char* archive, uint32_t size)
 {
     const unsigned char* at = archive;
     const unsigned char* const end = archive + size;
     for (unsigned member = 1; at < end && *at != 0; ++member) {
-        unsigned headerSize = *at;
         unsigned char header[kHeaderCapacity] = {};
         MemberMethod method = METHOD_REFUSED;
-        ExtractFailure refused = headerSize > kMaxHeaderSize                ? FAILURE_HEADER_TOO_LARGE
-                                 : end - at < (ptrdiff_t)headerSize + 2 ? FAILURE_HEADER_TRUNCATED
-                                                                          : FAILURE_NONE;
-        if (refused == FAILURE_NONE) {
-            memcpy(header, at, headerSize + 2);
-            refused = CheckMemberHeader(header, &method);
-        }
+        ExtractFailure refused = CopyMemberHeader(at, end, header, &method);
         if (refused != FAILURE_NONE)
             return Complain(EXIT_DATA_ERROR, "%s: member %u: %s", path, member, DescribeFailure(refused));
 
-        unsigned nameLength = header[kHeaderNameLength];
-        std::string name = DisplayName((const char*)header + kHeaderName, nameLength);
-        const unsigned char* next = at + headerSize + 2;
-        uint32_t extended;
-        if (!MeasureExtendedHeaders(header, next, end, &extended))
+        std::string name = DisplayName((const char*)header + kHeaderName, header[kHeaderNameLength]);
+        const unsigned char* next = at + header[0] + 2;
+        uint32_t extended, dataLength;
+        refused = MeasureMemberData(header, method, next, end, &extended, &dataLength);
+        if (refused == FAILURE_NONE && (uint32_t)(end - (next + extended)) < dataLength)
+            refused = FAILURE_DATA_TRUNCATED;
+        if (refused != FAILURE_NONE)
             return Complain(EXIT_DATA_ERROR, "%s: member %u (%s): %s", path, member, name.c_str(),
-                            DescribeFailure(FAILURE_EXTENDED_HEADER));
-        int64_t dataLength = method == METHOD_STORED ? LoadLe32(header + kHeaderOriginalSize)
-                                                     : (int64_t)LoadLe32(header + kHeaderPackedSize) - extended;
-        if (dataLength < 0 || end - (next + extended) < dataLength)
-            return Complain(EXIT_DATA_ERROR, "%s: member %u (%s): %s", path, member, name.c_str(),
-                            DescribeFailure(dataLength < 0 ? FAILURE_EXTENDED_HEADER : FAILURE_DATA_TRUNCATED));
+                            DescribeFailure(refused));
         PrintMember(header);
         at = next + extended + dataLength;
     }
