@@ -222,3 +222,12 @@ int LoadArchive(const char* path, LoadedArchive* loaded)
     loaded->memberCount = (int32_t)LoadLe32(payload + offsetof(PayloadHeader, memberCount));
     return EXIT_OK;
 }
+
+int CheckMemberCount(const char* path, const LoadedArchive& loaded, int members, const char* done)
+{
+    if (!loaded.installer || loaded.memberCount == members)
+        return EXIT_OK;
+    return Complain(EXIT_DATA_ERROR,
+                    "%s: the payload header counts %d members but the archive holds %d%s; the installer refuses it",
+                    path, loaded.memberCount, members, done);
+}

@@ -50,3 +50,9 @@ struct LoadedArchive {
 // payload container the installer's own scan finds; any other file is a bare
 // archive. Returns an exit code, having told the user what went wrong.
 int LoadArchive(const char* path, LoadedArchive* loaded);
+
+// The installer refuses a payload header that counts other members than the
+// archive holds: members, as the engine counted them, and what became of
+// them (", which were extracted", or ""). Returns the exit code, having told
+// the user of a mismatch.
+int CheckMemberCount(const char* path, const LoadedArchive& loaded, int members, const char* done);

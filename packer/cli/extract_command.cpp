@@ -56,12 +56,7 @@ static int RunExtract(int argc, char** argv)
     FileSinkUseDestination(nullptr);
     if (result < 0)
         return ReportExtractFailure(file, result);
-    if (loaded.installer && loaded.memberCount != result)
-        return Complain(EXIT_DATA_ERROR,
-                        "%s: the payload header counts %d members but the archive holds %d, which were extracted; "
-                        "the installer refuses it",
-                        file, loaded.memberCount, result);
-    return EXIT_OK;
+    return CheckMemberCount(file, loaded, result, ", which were extracted");
 }
 
 const Command extractCommand = {

@@ -88,11 +88,9 @@ static int RunTest(int argc, char** argv)
                         path, failure.memberNumber, DisplayName(failure.memberName).c_str());
     if (result < 0)
         return ReportExtractFailure(path, result);
-    if (loaded.installer && loaded.memberCount != result)
-        return Complain(EXIT_DATA_ERROR,
-                        "%s: the payload header counts %d members but the archive holds %d; the installer "
-                        "refuses it",
-                        path, loaded.memberCount, result);
+    code = CheckMemberCount(path, loaded, result, "");
+    if (code != EXIT_OK)
+        return code;
     Print(stdout, "%d members OK\n", result);
     return EXIT_OK;
 }
