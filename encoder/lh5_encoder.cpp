@@ -17,14 +17,11 @@ const uint32_t kNoPosition = 0xFFFFFFFFu;
 const uint32_t kWindowMask = kLh5WindowSize - 1;
 
 // Search effort: candidates looked at per position, fewer once the waiting
-// match is already good; a match this long ends the search at once, and a
-// waiting match this long is taken without looking one byte further.
+// match is already good; a waiting match this long is taken without looking
+// one byte further.
 const uint32_t kMaxChain = 128;
 const uint32_t kGoodLength = 32;
-const uint32_t kNiceLength = 256;
 const uint32_t kMaxLazy = 128;
-// A 3-byte reference from further back costs more bits than three literals.
-const uint32_t kFarMinMatch = 2048;
 
 struct Match {
     uint32_t length;
