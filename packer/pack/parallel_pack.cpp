@@ -47,50 +47,92 @@ struct SegmentBatch {
     std::exception_ptr error;
 };
 
-} // namespace
+// The members, packed by a pool of threads, handed to the writer on the
+// calling thread in member order; everything below is shared under mutex_.
+class ParallelPacking {
+public:
+    ParallelPacking(const std::vector<MemberSource>& members, PackMethod method, unsigned jobs)
+        : members_(members), method_(method), count_(members.size()), ready_(members.size()),
+          started_(members.size(), false)
+    {
+        size_t segments = 0;
+        for (const MemberSource& member : members)
+            segments += method == PackMethod::Lh0 ? 1 : std::max<size_t>(1, Lh5SegmentCount(member.PackedSize()));
+        threads_ = std::max<size_t>(1, std::min<size_t>(segments, jobs != 0 ? jobs : UsableProcessors()));
+        // Members packed ahead of the one to write next: enough to keep every
+        // core busy, few enough to bound memory.
+        ahead_ = 2 * threads_;
+        runSegments_ = [this](size_t n, const std::function<void(size_t)>& task) { RunSegments(n, task); };
+    }
 
-void PackInOrder(const std::vector<MemberSource>& members, PackMethod method, const PackedFileWriter& write,
-                 const std::function<void(uint64_t done)>& progress, unsigned jobs)
-{
-    const size_t count = members.size();
-    size_t segments = 0;
-    for (const MemberSource& member : members)
-        segments += method == PackMethod::Lh0 ? 1 : std::max<size_t>(1, Lh5SegmentCount(member.PackedSize()));
-    const size_t threads = std::max<size_t>(1, std::min<size_t>(segments, jobs != 0 ? jobs : UsableProcessors()));
-    // Members packed ahead of the one to write next: enough to keep every
-    // core busy, few enough to bound memory.
-    const size_t ahead = 2 * threads;
+    void Run(const PackedFileWriter& write, const std::function<void(uint64_t done)>& progress)
+    {
+        std::vector<std::thread> pool;
+        for (size_t t = 0; t < threads_; ++t) {
+            try {
+                pool.emplace_back([this] { Work(); });
+            } catch (const std::system_error&) {
+                break; // as many as the system gives; with none, this thread packs too
+            }
+        }
 
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::vector<std::unique_ptr<PackedFile>> ready(count);
-    std::vector<bool> started(count, false);
-    size_t nextToWrite = 0;
-    bool stopping = false;
-    std::exception_ptr failure;
-    std::atomic<uint64_t> done{0};
-    // Segments offered and not yet taken. A thread takes them before it
-    // starts another member, so that a large member is packed on every core
-    // and no more members are held than without segments.
-    std::deque<SegmentBatch*> offered;
+        std::unique_lock<std::mutex> lock(mutex_);
+        while (nextToWrite_ < count_ && !failure_) {
+            if (!ready_[nextToWrite_]) {
+                if (pool.empty())
+                    Pack(lock, nextToWrite_);
+                else
+                    changed_.wait_for(lock, std::chrono::milliseconds(100));
+                lock.unlock();
+                progress(done_);
+                lock.lock();
+                continue;
+            }
+            std::unique_ptr<PackedFile> file = std::move(ready_[nextToWrite_]);
+            lock.unlock();
+            try {
+                write(nextToWrite_, *file);
+            } catch (...) {
+                lock.lock();
+                failure_ = std::current_exception();
+                break;
+            }
+            file.reset();
+            lock.lock();
+            ++nextToWrite_;
+            changed_.notify_all();
+        }
+        stopping_ = true;
+        changed_.notify_all();
+        lock.unlock();
+        for (std::thread& thread : pool)
+            thread.join();
+        progress(done_);
+        if (failure_)
+            std::rethrow_exception(failure_);
+    }
 
+private:
     // Within the window, the largest member not yet started: no big member
     // should start last and run alone.
-    auto pick = [&]() {
-        size_t best = count;
-        for (size_t i = nextToWrite; i < std::min(count, nextToWrite + ahead); ++i) {
-            if (!started[i] && (best == count || members[i].PackedSize() > members[best].PackedSize()))
+    size_t Pick() const
+    {
+        size_t best = count_;
+        for (size_t i = nextToWrite_; i < std::min(count_, nextToWrite_ + ahead_); ++i) {
+            if (!started_[i] && (best == count_ || members_[i].PackedSize() > members_[best].PackedSize()))
                 best = i;
         }
         return best;
-    };
+    }
+
     // Takes the next segment of the oldest batch offered and packs it without
     // the lock.
-    auto packSegment = [&](std::unique_lock<std::mutex>& lock) {
-        SegmentBatch& batch = *offered.front();
+    void PackSegment(std::unique_lock<std::mutex>& lock)
+    {
+        SegmentBatch& batch = *offered_.front();
         size_t k = batch.taken++;
         if (batch.taken == batch.count)
-            offered.pop_front();
+            offered_.pop_front();
         lock.unlock();
         std::exception_ptr error;
         try {
@@ -102,109 +144,102 @@ void PackInOrder(const std::vector<MemberSource>& members, PackMethod method, co
         if (error && !batch.error)
             batch.error = error;
         ++batch.finished;
-        changed.notify_all();
-    };
-    // Offers a member's segments and packs the oldest ones offered, its own
-    // or another member's, until its own are done. After a failure elsewhere
-    // the member is not wanted: its segments not yet taken are dropped, and
-    // the failure is thrown once those taken are done.
-    const Lh5Runner runSegments = [&](size_t n, const std::function<void(size_t)>& task) {
+        changed_.notify_all();
+    }
+
+    // The encoder's runner: offers a member's segments and packs the oldest
+    // ones offered, its own or another member's, until its own are done.
+    // After a failure elsewhere the member is not wanted: its segments not
+    // yet taken are dropped, and the failure is thrown once those taken are
+    // done.
+    void RunSegments(size_t n, const std::function<void(size_t)>& task)
+    {
         SegmentBatch batch{&task, n, 0, 0, nullptr};
-        std::unique_lock<std::mutex> lock(mutex);
-        offered.push_back(&batch);
-        changed.notify_all();
-        while (batch.finished < n && !failure) {
-            if (!offered.empty())
-                packSegment(lock);
+        std::unique_lock<std::mutex> lock(mutex_);
+        offered_.push_back(&batch);
+        changed_.notify_all();
+        while (batch.finished < n && !failure_) {
+            if (!offered_.empty())
+                PackSegment(lock);
             else
-                changed.wait(lock);
+                changed_.wait(lock);
         }
         if (batch.finished < n) {
             if (batch.taken < n)
-                offered.erase(std::find(offered.begin(), offered.end(), &batch));
-            changed.wait(lock, [&] { return batch.finished == batch.taken; });
-            std::rethrow_exception(failure);
+                offered_.erase(std::find(offered_.begin(), offered_.end(), &batch));
+            changed_.wait(lock, [&] { return batch.finished == batch.taken; });
+            std::rethrow_exception(failure_);
         }
         if (batch.error)
             std::rethrow_exception(batch.error);
-    };
+    }
+
     // Packs member i without the lock and files the result under it.
-    auto pack = [&](std::unique_lock<std::mutex>& lock, size_t i) {
-        started[i] = true;
+    void Pack(std::unique_lock<std::mutex>& lock, size_t i)
+    {
+        started_[i] = true;
         lock.unlock();
         size_t reported = 0;
         std::unique_ptr<PackedFile> file;
         std::exception_ptr error;
         try {
-            file.reset(new PackedFile(PackFile(members[i], i + 1, method, [&](size_t memberDone) {
-                done += memberDone - reported;
+            file.reset(new PackedFile(PackFile(members_[i], i + 1, method_, [&](size_t memberDone) {
+                done_ += memberDone - reported;
                 reported = memberDone;
-            }, runSegments)));
+            }, runSegments_)));
         } catch (...) {
             error = std::current_exception();
         }
-        done += members[i].PackedSize() - reported;
+        done_ += members_[i].PackedSize() - reported;
         lock.lock();
-        if (error && !failure)
-            failure = error;
-        ready[i] = std::move(file);
-        changed.notify_all();
-    };
-    auto work = [&]() {
-        std::unique_lock<std::mutex> lock(mutex);
+        if (error && !failure_)
+            failure_ = error;
+        ready_[i] = std::move(file);
+        changed_.notify_all();
+    }
+
+    // A pool thread: segments offered come first, so that a large member is
+    // packed on every core and no more members are held than without
+    // segments; else the next member to start.
+    void Work()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
         for (;;) {
-            size_t i = count;
-            changed.wait(lock, [&] { return stopping || failure || !offered.empty() || (i = pick()) != count; });
-            if (stopping || failure)
+            size_t i = count_;
+            changed_.wait(lock, [&] { return stopping_ || failure_ || !offered_.empty() || (i = Pick()) != count_; });
+            if (stopping_ || failure_)
                 return;
-            if (!offered.empty())
-                packSegment(lock);
+            if (!offered_.empty())
+                PackSegment(lock);
             else
-                pack(lock, i);
-        }
-    };
-
-    std::vector<std::thread> pool;
-    for (size_t t = 0; t < threads; ++t) {
-        try {
-            pool.emplace_back(work);
-        } catch (const std::system_error&) {
-            break; // as many as the system gives; with none, this thread packs too
+                Pack(lock, i);
         }
     }
 
-    std::unique_lock<std::mutex> lock(mutex);
-    while (nextToWrite < count && !failure) {
-        if (!ready[nextToWrite]) {
-            if (pool.empty())
-                pack(lock, nextToWrite);
-            else
-                changed.wait_for(lock, std::chrono::milliseconds(100));
-            lock.unlock();
-            progress(done);
-            lock.lock();
-            continue;
-        }
-        std::unique_ptr<PackedFile> file = std::move(ready[nextToWrite]);
-        lock.unlock();
-        try {
-            write(nextToWrite, *file);
-        } catch (...) {
-            lock.lock();
-            failure = std::current_exception();
-            break;
-        }
-        file.reset();
-        lock.lock();
-        ++nextToWrite;
-        changed.notify_all();
-    }
-    stopping = true;
-    changed.notify_all();
-    lock.unlock();
-    for (std::thread& thread : pool)
-        thread.join();
-    progress(done);
-    if (failure)
-        std::rethrow_exception(failure);
+    const std::vector<MemberSource>& members_;
+    const PackMethod method_;
+    const size_t count_;
+    size_t threads_;
+    size_t ahead_;
+    Lh5Runner runSegments_;
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<std::unique_ptr<PackedFile>> ready_;
+    std::vector<bool> started_;
+    size_t nextToWrite_ = 0;
+    bool stopping_ = false;
+    std::exception_ptr failure_;
+    std::atomic<uint64_t> done_{0};
+    // Segments offered and not yet taken.
+    std::deque<SegmentBatch*> offered_;
+};
+
+} // namespace
+
+void PackInOrder(const std::vector<MemberSource>& members, PackMethod method, const PackedFileWriter& write,
+                 const std::function<void(uint64_t done)>& progress, unsigned jobs)
+{
+    ParallelPacking packing(members, method, jobs);
+    packing.Run(write, progress);
 }
