@@ -250,7 +250,7 @@ static std::string VersionField(const std::string& utf8)
 {
     try {
         std::string text = Cp932FromUtf8(utf8, "version text");
-        CheckTexts(text, "");
+        CheckVersionText(text);
         return text;
     } catch (const PackError& e) {
         throw PackError(e.what(), EXIT_USAGE);
@@ -259,8 +259,6 @@ static std::string VersionField(const std::string& utf8)
 
 // A confirmation text longer than this is surely the wrong file.
 const uint64_t kMaxMessageFile = 1 << 20;
-// The installer reads its whole file with signed 32-bit sizes.
-const uint64_t kMaxStubFile = 0x7FFFFFFF;
 // Icons of every size Windows shows, as PNG, take well under this.
 const uint64_t kMaxIconFile = 16 << 20;
 
@@ -272,7 +270,7 @@ static std::string MessageText(const std::string& path, TextEncoding encoding)
         throw PackError(path + ": message text is empty");
     std::string converted = Cp932FromFile(text, encoding, path + ": message text");
     try {
-        CheckTexts("", converted);
+        CheckMessageText(converted);
     } catch (const PackError& e) {
         throw PackError(path + ": " + e.what());
     }
@@ -281,7 +279,7 @@ static std::string MessageText(const std::string& path, TextEncoding encoding)
 
 static std::vector<uint8_t> StubImage(const BuildOptions& options)
 {
-    std::vector<uint8_t> stub = ReadInputFile(options.stub, kMaxStubFile).bytes;
+    std::vector<uint8_t> stub = ReadInputFile(options.stub, kMaxImage).bytes;
     Branding branding;
     branding.versionStrings = options.versionStrings;
     if (!options.icon.empty()) {
@@ -294,7 +292,6 @@ static std::vector<uint8_t> StubImage(const BuildOptions& options)
     }
     try {
         CheckStub(stub);
-        CheckOurStub(stub);
         return BrandStub(stub, branding);
     } catch (const PackError& e) {
         throw PackError(options.stub + ": " + e.what(), e.Code());

@@ -130,7 +130,7 @@ std::string DisplayName(const char* cp932, size_t length)
         std::string utf8;
         size_t stopped;
         try {
-            stopped = Cp932ToUtf8(std::string(cp932 + at, length - at), &utf8);
+            stopped = Cp932ToUtf8Prefix(std::string(cp932 + at, length - at), &utf8);
         } catch (const PackError&) {
             stopped = 0; // no conversion at all: every byte shown as a number
         }

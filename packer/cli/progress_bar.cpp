@@ -2,14 +2,15 @@
 
 #include <stdio.h>
 
+#include <string>
+
 #include "packer/system/platform.h"
 
 namespace {
 
 const int kBarWidth = 40;
 
-} // namespace
-
+// One frame of the bar, without the leading carriage return.
 std::string ProgressLine(uint64_t done, uint64_t total)
 {
     if (done > total)
@@ -23,6 +24,8 @@ std::string ProgressLine(uint64_t done, uint64_t total)
     snprintf(tail, sizeof tail, "] %3d%%", percent);
     return line + tail;
 }
+
+} // namespace
 
 ProgressBar::ProgressBar(uint64_t total, bool enabled)
     : total_(total), shown_(enabled && total >= kProgressMinInput && IsTerminal(stderr))

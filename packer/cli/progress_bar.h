@@ -2,7 +2,6 @@
 // terminal and only for inputs that take a while.
 #pragma once
 #include <cstdint>
-#include <string>
 
 // Inputs smaller than this pack in well under a second: no bar.
 const uint64_t kProgressMinInput = 16u << 20;
@@ -25,6 +24,3 @@ private:
     int lastPercent_ = -1;
     bool drawn_ = false;
 };
-
-// One frame of the bar, without the leading carriage return.
-std::string ProgressLine(uint64_t done, uint64_t total);

@@ -5,40 +5,29 @@
 
 #include "bytes/little_endian.h"
 #include "container/payload_container.h"
+#include "packer/stub/stub_image.h"
 #include "packer/system/pack_error.h"
 
-namespace {
-
-// The installer reads its own size and every offset as signed 32-bit numbers.
-const size_t kMaxImage = 0x7FFFFFFF;
-
-} // namespace
-
-void CheckStub(const std::vector<uint8_t>& stub)
-{
-    if (stub.size() < 2 || stub[0] != 'M' || stub[1] != 'Z')
-        throw PackError("not a Windows program (no MZ header)");
-    if (stub.size() > kMaxImage)
-        throw PackError("too large for an installer");
-    uint32_t headerOffset;
-    if (ScanContainer(stub.data(), (uint32_t)stub.size(), &headerOffset) != PAYLOAD_NOT_FOUND)
-        throw PackError("already carries a payload container; give the bare stub");
-}
-
-void CheckTexts(const std::string& versionText, const std::string& message)
+void CheckVersionText(const std::string& versionText)
 {
     if (versionText.size() > kMaxVersionText)
         throw PackError("version text is " + std::to_string(versionText.size()) + " bytes in CP932; at most " +
                         std::to_string(kMaxVersionText) + " fit the payload header");
     if (versionText.find('\0') != std::string::npos)
         throw PackError("version text holds a NUL byte");
+}
+
+void CheckMessageText(const std::string& message)
+{
     if (message.find('\0') != std::string::npos)
         throw PackError("message text holds a NUL byte, which would cut it short");
 }
 
 InstallerImage StartInstallerImage(const std::vector<uint8_t>& stub)
 {
-    CheckStub(stub);
+    // Taken once more as it now is: an icon's image could have formed a
+    // magic run that the installer would find before ours.
+    CheckCanCarryContainer(stub);
     InstallerImage image;
     const size_t containerStart = (stub.size() + kContainerAlignment - 1) / kContainerAlignment * kContainerAlignment;
     image.headerOffset = containerStart + kMagicRunLength;
@@ -53,7 +42,8 @@ InstallerImage StartInstallerImage(const std::vector<uint8_t>& stub)
 std::vector<uint8_t> PayloadHeaderBytes(size_t headerOffset, size_t archiveSize, const std::string& versionText,
                                    const std::string& message, int32_t memberCount)
 {
-    CheckTexts(versionText, message);
+    CheckVersionText(versionText);
+    CheckMessageText(message);
     const size_t archiveOffset = sizeof(PayloadHeader);
     const size_t messageBytes = message.empty() ? 0 : message.size() + 1;
     if ((uint64_t)headerOffset + archiveOffset + archiveSize + messageBytes > kMaxImage)
@@ -76,14 +66,4 @@ std::vector<uint8_t> MessageTrailer(const std::string& message)
     if (!message.empty())
         trailer.push_back(0);
     return trailer;
-}
-
-void FinishInstallerImage(InstallerImage& image, const std::string& versionText, const std::string& message,
-                          int32_t memberCount)
-{
-    const size_t archiveSize = image.bytes.size() - image.headerOffset - sizeof(PayloadHeader);
-    std::vector<uint8_t> header = PayloadHeaderBytes(image.headerOffset, archiveSize, versionText, message, memberCount);
-    memcpy(&image.bytes[image.headerOffset], header.data(), header.size());
-    std::vector<uint8_t> trailer = MessageTrailer(message);
-    image.bytes.insert(image.bytes.end(), trailer.begin(), trailer.end());
 }

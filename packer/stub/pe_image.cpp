@@ -296,11 +296,6 @@ bool operator==(const ResourceId& a, const ResourceId& b)
     return a.name == b.name && (!a.name.empty() || a.id == b.id);
 }
 
-void CheckPeLayout(const std::vector<uint8_t>& program)
-{
-    ReadResources(program);
-}
-
 bool HasCertificateTable(const std::vector<uint8_t>& program)
 {
     PeLayout layout = ReadLayout(program);

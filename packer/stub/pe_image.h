@@ -28,14 +28,11 @@ const uint16_t kResourceGroupIcon = 14;
 const uint16_t kResourceVersion = 16;
 const uint16_t kLanguageJapanese = 0x0411;
 
-// Throws PackError when program is no PE file whose headers and resource tree
-// lie inside it.
-void CheckPeLayout(const std::vector<uint8_t>& program);
-
 // Whether the program carries an Authenticode signature (a certificate table).
 bool HasCertificateTable(const std::vector<uint8_t>& program);
 
-// Every resource, in the order of the tree. Throws as CheckPeLayout does.
+// Every resource, in the order of the tree. Throws PackError when program is
+// no PE file whose headers and resource tree lie inside it.
 std::vector<Resource> ReadResources(const std::vector<uint8_t>& program);
 
 // The program with its resource section holding exactly resources. Throws

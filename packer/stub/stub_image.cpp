@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "container/payload_container.h"
 #include "packer/stub/pe_image.h"
 #include "packer/system/pack_error.h"
 
@@ -88,8 +89,20 @@ void ReplaceVersion(std::vector<Resource>& resources, const VersionStrings& stri
 
 } // namespace
 
-void CheckOurStub(const std::vector<uint8_t>& stub)
+void CheckCanCarryContainer(const std::vector<uint8_t>& program)
 {
+    if (program.size() < 2 || program[0] != 'M' || program[1] != 'Z')
+        throw PackError("not a Windows program (no MZ header)");
+    if (program.size() > kMaxImage)
+        throw PackError("too large for an installer");
+    uint32_t headerOffset;
+    if (ScanContainer(program.data(), (uint32_t)program.size(), &headerOffset) != PAYLOAD_NOT_FOUND)
+        throw PackError("already carries a payload container; give the bare stub");
+}
+
+void CheckStub(const std::vector<uint8_t>& stub)
+{
+    CheckCanCarryContainer(stub);
     std::vector<Resource> resources = ReadResources(stub);
     auto marker = std::find_if(resources.begin(), resources.end(), IsMarker);
     if (marker == resources.end())

@@ -8,11 +8,12 @@
 #include "packer/system/cp932_text.h"
 #include "packer/system/pack_error.h"
 
-const char* const kVersionKeys[12] = {"ProductName",     "CompanyName",      "FileVersion",      "ProductVersion",
+namespace {
+
+// The standard keys, in their standard spelling.
+const char* const kVersionKeys[] = {"ProductName",     "CompanyName",      "FileVersion",      "ProductVersion",
                                       "FileDescription", "LegalCopyright",   "LegalTrademarks",  "Comments",
                                       "InternalName",    "OriginalFilename", "PrivateBuild",     "SpecialBuild"};
-
-namespace {
 
 // Japanese, with the strings in Unicode (code page 1200).
 const uint16_t kLanguage = 0x0411;

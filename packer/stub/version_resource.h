@@ -15,9 +15,6 @@ using VersionStrings = std::vector<std::pair<std::string, std::string>>;
 // with one to four numbers separated by dots. Throws PackError (usage).
 void AddVersionString(VersionStrings* strings, const std::string& keyValue);
 
-// The standard keys, for the help.
-extern const char* const kVersionKeys[12];
-
 // The resource: VS_VERSIONINFO with its fixed part, one string table and the
 // translation. No dates: the same strings give the same bytes.
 std::vector<uint8_t> VersionResource(const VersionStrings& strings);

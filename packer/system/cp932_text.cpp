@@ -76,7 +76,7 @@ PackError NotUtf8(const std::string& text, size_t at, const std::string& what)
 size_t FirstNonCp932(const std::string& bytes)
 {
     std::string ignored;
-    return Cp932ToUtf8(bytes, &ignored);
+    return Cp932ToUtf8Prefix(bytes, &ignored);
 }
 
 // Characters that iconv writes in CP932 as the code page's own characters of
@@ -132,7 +132,7 @@ std::string Cp932FromUtf8(const std::string& utf8, const std::string& what)
         throw NotUtf8(utf8, bad, what);
     std::string normalized = WithoutLookAlikes(utf8);
     std::string out;
-    size_t stopped = Utf8ToCp932(normalized, &out);
+    size_t stopped = Utf8ToCp932Prefix(normalized, &out);
     if (stopped != std::string::npos) {
         // The same character in the text as given.
         size_t characters = (size_t)std::count_if(normalized.begin(), normalized.begin() + (ptrdiff_t)stopped,

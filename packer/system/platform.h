@@ -44,12 +44,13 @@ std::string ErrorText(int error);
 unsigned UsableProcessors();
 
 // Code page 932 and UTF-8, one into the other, by the system's own tables
-// (iconv, or Windows' code page 932): converts all of `in` into *out, or up to
-// the first byte (or character) that does not convert and returns its offset;
-// npos when everything converted. Throws PackError when the system cannot
-// convert at all.
-size_t Cp932ToUtf8(const std::string& in, std::string* out);
-size_t Utf8ToCp932(const std::string& in, std::string* out);
+// (iconv, or Windows' code page 932), as far as `in` converts: the longest
+// prefix that does goes into *out, and the offset of the first byte (or
+// character) that does not is returned; npos when everything converted.
+// Throws PackError when the system cannot convert at all. cp932_text.h has
+// the checked conversions of whole texts.
+size_t Cp932ToUtf8Prefix(const std::string& in, std::string* out);
+size_t Utf8ToCp932Prefix(const std::string& in, std::string* out);
 
 // Paths: "/" separates; on Windows "\" too, and roots are also "C:", "C:\"
 // and "\\server\share\".

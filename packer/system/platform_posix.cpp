@@ -105,13 +105,13 @@ static size_t Convert(IconvConverter& converter, const char* to, const char* fro
     return stopped < in.size() ? stopped : std::string::npos;
 }
 
-size_t Cp932ToUtf8(const std::string& in, std::string* out)
+size_t Cp932ToUtf8Prefix(const std::string& in, std::string* out)
 {
     static thread_local IconvConverter toUtf8("UTF-8", "CP932");
     return Convert(toUtf8, "UTF-8", "CP932", in, out);
 }
 
-size_t Utf8ToCp932(const std::string& in, std::string* out)
+size_t Utf8ToCp932Prefix(const std::string& in, std::string* out)
 {
     static thread_local IconvConverter toCp932("CP932", "UTF-8");
     return Convert(toCp932, "CP932", "UTF-8", in, out);

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 
+#include "extract/member_header.h"
 #include "packer/system/pack_error.h"
 #include "packer/system/replace_name.h"
 
@@ -176,11 +177,6 @@ bool RefusedSingleByte(unsigned char c)
     return c == 0x80 || c == 0xA0 || c >= 0xFD;
 }
 
-bool IsLeadByte(unsigned char c)
-{
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
-
 // UTF-16 of one code page 932 character, or false.
 bool DecodeCharacter(const char* bytes, int length, std::wstring* wide)
 {
@@ -194,7 +190,7 @@ bool DecodeCharacter(const char* bytes, int length, std::wstring* wide)
 
 } // namespace
 
-size_t Cp932ToUtf8(const std::string& in, std::string* out)
+size_t Cp932ToUtf8Prefix(const std::string& in, std::string* out)
 {
     RequireCp932();
     std::wstring wide;
@@ -209,7 +205,7 @@ size_t Cp932ToUtf8(const std::string& in, std::string* out)
             ++at;
             continue;
         }
-        int length = IsLeadByte(c) ? 2 : 1;
+        int length = IsCp932LeadByte(c) ? 2 : 1;
         if (at + length > in.size() || (length == 1 && RefusedSingleByte(c)) ||
             !DecodeCharacter(in.data() + at, length, &wide)) {
             stopped = at;
@@ -221,7 +217,7 @@ size_t Cp932ToUtf8(const std::string& in, std::string* out)
     return stopped;
 }
 
-size_t Utf8ToCp932(const std::string& in, std::string* out)
+size_t Utf8ToCp932Prefix(const std::string& in, std::string* out)
 {
     RequireCp932();
     out->clear();

@@ -7,6 +7,7 @@
 #include "container/payload_container.h"
 #include "pack_test_support.h"
 #include "packer/pack/container_writer.h"
+#include "packer/stub/stub_image.h"
 #include "packer/system/pack_error.h"
 
 namespace {
@@ -32,7 +33,7 @@ Bytes BuildInstallerImage(const Parts& parts)
 {
     InstallerImage image = StartInstallerImage(parts.stub);
     image.bytes.insert(image.bytes.end(), parts.archive.begin(), parts.archive.end());
-    FinishInstallerImage(image, parts.versionText, parts.message, parts.memberCount);
+    FinishImage(image, parts.versionText, parts.message, parts.memberCount);
     return image.bytes;
 }
 
@@ -96,29 +97,30 @@ TEST(ContainerWriter, VersionTextUpToFifteenBytes)
 TEST(ContainerWriter, RefusesAStubThatAlreadyCarriesAContainer)
 {
     Bytes installer = BuildInstallerImage(PartsWithStub(4000));
-    EXPECT_THROW(CheckStub(installer), PackError);
+    EXPECT_THROW(CheckCanCarryContainer(installer), PackError);
     Parts again = PartsWithStub(10);
     again.stub = installer;
     EXPECT_THROW(BuildInstallerImage(again), PackError);
 
     // A damaged container counts as well: the installer would find it first.
     installer.resize(installer.size() - 10);
-    EXPECT_THROW(CheckStub(installer), PackError);
+    EXPECT_THROW(CheckCanCarryContainer(installer), PackError);
 }
 
 TEST(ContainerWriter, RefusesAStubThatIsNoWindowsProgram)
 {
-    EXPECT_THROW(CheckStub(Bytes{}), PackError);
-    EXPECT_THROW(CheckStub(Bytes{'M'}), PackError);
-    EXPECT_THROW(CheckStub(Bytes{'P', 'K', 3, 4}), PackError);
-    EXPECT_NO_THROW(CheckStub(Bytes{'M', 'Z'}));
+    EXPECT_THROW(CheckCanCarryContainer(Bytes{}), PackError);
+    EXPECT_THROW(CheckCanCarryContainer(Bytes{'M'}), PackError);
+    EXPECT_THROW(CheckCanCarryContainer(Bytes{'P', 'K', 3, 4}), PackError);
+    EXPECT_NO_THROW(CheckCanCarryContainer(Bytes{'M', 'Z'}));
 }
 
 TEST(ContainerWriter, RefusesTextsWithNulBytes)
 {
-    EXPECT_THROW(CheckTexts(std::string("1\0", 2), ""), PackError);
-    EXPECT_THROW(CheckTexts("1", std::string("a\0b", 3)), PackError);
-    EXPECT_NO_THROW(CheckTexts("1", "a"));
+    EXPECT_THROW(CheckVersionText(std::string("1\0", 2)), PackError);
+    EXPECT_THROW(CheckMessageText(std::string("a\0b", 3)), PackError);
+    EXPECT_NO_THROW(CheckVersionText("1"));
+    EXPECT_NO_THROW(CheckMessageText("a"));
 }
 
 TEST(ContainerWriter, TheShippingStubTakesAContainer)

@@ -86,7 +86,7 @@ protected:
             headers_.push_back(MemberHeader(name, bytes.size(), kModified, packed));
         }
         writer.Finish();
-        FinishInstallerImage(image, "1.0", "OK?", (int32_t)writer.MemberCount());
+        FinishImage(image, "1.0", "OK?", (int32_t)writer.MemberCount());
         image_ = image.bytes;
     }
 

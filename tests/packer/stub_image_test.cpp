@@ -55,7 +55,7 @@ TEST(StubImage, BrandingReplacesAnIconGroupAndVersionTheStubHas)
         Bytes once = BrandStub(stub, first);
         Branding second{Icon("morlu1.ico"), {{"ProductName", "two"}}};
         Bytes twice = BrandStub(once, second);
-        ASSERT_NO_THROW(CheckOurStub(twice)) << build;
+        ASSERT_NO_THROW(CheckStub(twice)) << build;
 
         std::vector<Resource> before = ReadResources(stub), after = ReadResources(twice);
         EXPECT_EQ(CountType(after, kResourceGroupIcon), 1u) << build;
