@@ -27,8 +27,7 @@ protected:
         WriteBytes(In() + "/empty.dat", {});
         WriteBytes(In() + "/Morlu.exe", RandomBytes(20000, 3)); // noise: stored
         WriteBytes(In() + "/設定.ini", TextBytes(100, 4));
-        if (ShippingStub().empty())
-            GTEST_SKIP() << "build/win32/setup-stub.exe is not built (scripts/build)";
+        ASSERT_FALSE(ShippingStub().empty()) << "build/win32/setup-stub.exe is not built (scripts/build)";
         WriteBytes(Stub(), ReadBytes(ShippingStub()));
     }
 
@@ -617,9 +616,9 @@ TEST_F(BuildRefuses, StubsThatAreNotOursOrAreSigned)
     unlink(Out().c_str());
 
     std::string program = std::string(MORLU_SOURCE_DIR) + "/build/win64/demo-product/Morlu.exe";
-    if (Exists(program))
-        ExpectRefused(Pack({"--stub", program, "--version", "1", "-o", Out()}),
-                      {"the product's own program", 2, "not a Morlu2 installer stub"});
+    ASSERT_TRUE(Exists(program)) << program << " is not built (scripts/build)";
+    ExpectRefused(Pack({"--stub", program, "--version", "1", "-o", Out()}),
+                  {"the product's own program", 2, "not a Morlu2 installer stub"});
 
     Bytes other = ReadBytes(Path("Morlu.exe"));
     std::string text(other.begin(), other.end());

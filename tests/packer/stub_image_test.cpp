@@ -48,8 +48,7 @@ TEST(StubImage, BrandingReplacesAnIconGroupAndVersionTheStubHas)
 {
     for (const char* build : {"win32", "win64"}) {
         std::string path = std::string(MORLU_SOURCE_DIR) + "/build/" + build + "/setup-stub.exe";
-        if (!Exists(path))
-            GTEST_SKIP() << path << " is not built";
+        ASSERT_TRUE(Exists(path)) << path << " is not built (scripts/build)";
         Bytes stub = ReadBytes(path);
         Branding first{Icon("morlu0.ico"), {{"ProductName", "one"}}};
         Bytes once = BrandStub(stub, first);
