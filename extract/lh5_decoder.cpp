@@ -4,9 +4,12 @@
 // that consumes any of those zero bits is damaged: that is checked whenever a
 // block header is read, before each window flush and at the member's end, so
 // a stream cut short fails before it can write more than a window.
+#include "extract/lh5_decoder.h"
+
 #include <string.h>
 
 #include "extract/extract_state.h"
+#include "extract/member_output.h"
 
 // Table and tree entries: a leaf holds the length of its code in bits 0-4 and
 // the symbol in bits 6-14, so one look-up gives both and the entry itself is
