@@ -37,4 +37,4 @@ static bool WindowsClose(MemberFile file, bool)
     return true;
 }
 
-const MemberSink windowsMemberSink = {WindowsCreate, WindowsWrite, WindowsSetTime, WindowsClose};
+const MemberSink windowsMemberSink = {WindowsCreate, WindowsWrite, WindowsSetTime, WindowsClose, nullptr};

@@ -38,7 +38,7 @@ static bool IgnoreClose(MemberFile, bool)
     return true;
 }
 
-static const MemberSink countingSink = {CountCreate, CountWrite, IgnoreTime, IgnoreClose};
+static const MemberSink countingSink = {CountCreate, CountWrite, IgnoreTime, IgnoreClose, nullptr};
 
 #if defined(MORLU_INSTALLER_ENGINE) && !defined(_WIN32)
 // The installer's engine built on a host, which has no Win32 sink to default to.

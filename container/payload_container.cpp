@@ -2,12 +2,9 @@
 
 #include <string.h>
 
-const char kMagicText[kMagicTextLength + 1] = "#ZQJ# ";
+#include "bytes/little_endian.h"
 
-int32_t ReadLe32(const unsigned char* p)
-{
-    return (int32_t)((uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24);
-}
+const char kMagicText[kMagicTextLength + 1] = "#ZQJ# ";
 
 static bool MagicRunAt(const unsigned char* p)
 {
@@ -50,9 +47,9 @@ int ScanContainer(const unsigned char* file, uint32_t size, uint32_t* headerOffs
         *headerOffset = header;
 
         const unsigned char* h = file + header;
-        int32_t messageOffset = ReadLe32(h + 16);
-        int32_t archiveOffset = ReadLe32(h + 24);
-        int32_t archiveSize = ReadLe32(h + 28);
+        int32_t messageOffset = (int32_t)LoadLe32(h + 16);
+        int32_t archiveOffset = (int32_t)LoadLe32(h + 24);
+        int32_t archiveSize = (int32_t)LoadLe32(h + 28);
         if (!RangeInside((int64_t)header + archiveOffset, archiveSize, size))
             return PAYLOAD_OUT_OF_BOUNDS;
         if (!MessageInside(file, size, header, messageOffset))

@@ -40,6 +40,3 @@ const uint32_t kNoHeader = 0xFFFFFFFFu;
 // for an out-of-bounds archive, whose message then shows the version), else
 // kNoHeader.
 int ScanContainer(const unsigned char* file, uint32_t size, uint32_t* headerOffset);
-
-// Little-endian field read that does not depend on the host's byte order.
-int32_t ReadLe32(const unsigned char* p);

@@ -63,9 +63,6 @@ public:
         out_.resize(used_);
     }
 
-    // Bytes the stream takes so far, counting a partly filled last byte.
-    size_t ByteCount() const { return used_ + (pendingBits_ + 7) / 8; }
-
     // Bits written so far; after Flush, with the padding.
     uint64_t BitCount() const { return (uint64_t)used_ * 8 + pendingBits_; }
 

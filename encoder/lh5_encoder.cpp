@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "bytes/little_endian.h"
 #include "encoder/common_length.h"
 #include "encoder/lh5_block_writer.h"
 #include "encoder/optimal_parse.h"
@@ -16,26 +17,16 @@ const uint32_t kNoPosition = 0xFFFFFFFFu;
 const uint32_t kWindowMask = kLh5WindowSize - 1;
 
 // Search effort: candidates looked at per position, fewer once the waiting
-// match is already good; a match this long ends the search at once, and a
-// waiting match this long is taken without looking one byte further.
+// match is already good; a waiting match this long is taken without looking
+// one byte further.
 const uint32_t kMaxChain = 128;
 const uint32_t kGoodLength = 32;
-const uint32_t kNiceLength = 256;
 const uint32_t kMaxLazy = 128;
-// A 3-byte reference from further back costs more bits than three literals.
-const uint32_t kFarMinMatch = 2048;
 
 struct Match {
     uint32_t length;
     uint32_t distance;
 };
-
-uint32_t Load32(const uint8_t* p)
-{
-    uint32_t v;
-    memcpy(&v, p, 4);
-    return v;
-}
 
 // Matches are found through chains of positions with the same 4-byte hash.
 // 3-byte matches, worth having only when near, come from a table that keeps the
@@ -83,10 +74,10 @@ public:
         uint32_t h4 = Hash4(pos);
         uint32_t oldest = pos > kLh5WindowSize ? pos - kLh5WindowSize : 0;
         uint32_t cand = head4_[h4];
-        const uint32_t here4 = Load32(here);
+        const uint32_t here4 = LoadLe32(here);
         while (cand != kNoPosition && cand >= oldest && bestLength < maxLength && chain-- > 0) {
             const uint8_t* there = data_ + cand;
-            if (there[bestLength] == here[bestLength] && Load32(there) == here4) {
+            if (there[bestLength] == here[bestLength] && LoadLe32(there) == here4) {
                 uint32_t length = CommonLength(there, here, 0, maxLength);
                 if (length > bestLength) {
                     bestLength = length;
@@ -105,7 +96,7 @@ public:
     }
 
 private:
-    uint32_t Hash4(uint32_t pos) const { return (Load32(data_ + pos) * 2654435761u) >> (32 - kHash4Bits); }
+    uint32_t Hash4(uint32_t pos) const { return (LoadLe32(data_ + pos) * 2654435761u) >> (32 - kHash4Bits); }
 
     uint32_t Hash3(uint32_t pos) const
     {

@@ -4,6 +4,7 @@
 
 #include "encoder/bit_writer.h"
 #include "encoder/block_splitter.h"
+#include "encoder/common_length.h"
 #include "encoder/huffman_code.h"
 #include "encoder/lh5_block_writer.h"
 #include "encoder/match_tree.h"
@@ -13,11 +14,6 @@ namespace {
 
 // Price-based passes after the first, lazy one.
 const int kPasses = 3;
-// A match this long is taken without looking at the positions it covers.
-const uint32_t kNiceLength = 256;
-// As in the lazy parse: a 3-byte reference from further back costs more than
-// three literals under most codes.
-const uint32_t kFarMinMatch = 2048;
 
 // What each symbol of one block costs, in bits, under the codes that the block
 // had in the previous pass; a position's price includes its extra bits.

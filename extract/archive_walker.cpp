@@ -1,50 +1,21 @@
+#include "extract/archive_walker.h"
+
 #include <string.h>
 
 #include "extract/extract_state.h"
-
-ENGINE_STATE_STORAGE ExtractState extractState;
+#include "extract/lh5_decoder.h"
+#include "extract/member_output.h"
 
 static const MemberSink* chosenSink;
-
-static const MemberSink* PlatformSink()
-{
-#ifdef MORLU_INSTALLER_ENGINE
-    return &windowsMemberSink;
-#else
-    return &fileMemberSink;
-#endif
-}
 
 void SetMemberSink(const MemberSink* sink)
 {
     chosenSink = sink;
 }
 
-int AbortExtraction(int code, ExtractFailure reason)
-{
-    ExtractState& s = extractState;
-    if (s.outFile != kNoMemberFile) {
-        s.sink->close(s.outFile, false);
-        s.outFile = kNoMemberFile;
-    }
-    s.failure = reason;
-    return code;
-}
-
-uint32_t ReadArchiveBytes(unsigned char* destination, uint32_t count)
-{
-    ExtractState& s = extractState;
-    if (count > s.archiveRemaining)
-        count = s.archiveRemaining;
-    if (count == 0)
-        return 0;
-    memcpy(destination, s.archivePos, count);
-    s.archivePos += count;
-    s.archiveRemaining -= count;
-    return count;
-}
-
-const unsigned char* SkipArchiveBytes(uint32_t count, uint32_t* skipped)
+// Skips no further than the archive's end; returns where the skipped bytes
+// begin, and *skipped is how many there were.
+static const unsigned char* SkipArchiveBytes(uint32_t count, uint32_t* skipped)
 {
     ExtractState& s = extractState;
     const unsigned char* start = s.archivePos;
@@ -61,21 +32,16 @@ int ReadMemberHeader(bool* end, MemberMethod* method, uint32_t* dataLength)
     ExtractState& s = extractState;
     unsigned char* h = s.header;
     // A missing size byte counts as the end mark.
-    h[0] = 0;
-    ReadArchiveBytes(h, 1);
-    *end = h[0] == 0;
+    *end = s.archiveRemaining == 0 || *s.archivePos == 0;
     if (*end)
         return 0;
     ++s.headersRead;
     s.nameTerminated = false;
-    if (h[0] > kMaxHeaderSize)
-        return AbortExtraction(kExtractDataError, FAILURE_HEADER_TOO_LARGE);
-    // The bytes a cut header lacks would come from an earlier member's header.
-    if (ReadArchiveBytes(h + 1, h[0] + 1u) < h[0] + 1u)
-        return AbortExtraction(kExtractDataError, FAILURE_HEADER_TRUNCATED);
-    ExtractFailure refused = CheckMemberHeader(h, method);
+    ExtractFailure refused = CopyMemberHeader(s.archivePos, s.archiveEnd, h, method);
     if (refused != FAILURE_NONE)
         return AbortExtraction(kExtractDataError, refused);
+    uint32_t skipped;
+    SkipArchiveBytes(h[0] + 2u, &skipped);
     // Zeroing the CRC field terminates the name in place; the checked layout
     // keeps the extended size behind it.
     unsigned nameLength = h[kHeaderNameLength];
@@ -85,18 +51,10 @@ int ReadMemberHeader(bool* end, MemberMethod* method, uint32_t* dataLength)
     s.nameTerminated = true;
 
     uint32_t extendedLength;
-    if (!MeasureExtendedHeaders(h, s.archivePos, s.archivePos + s.archiveRemaining, &extendedLength))
-        return AbortExtraction(kExtractDataError, FAILURE_EXTENDED_HEADER);
-    uint32_t skipped;
+    refused = MeasureMemberData(h, *method, s.archivePos, s.archiveEnd, &extendedLength, dataLength);
+    if (refused != FAILURE_NONE)
+        return AbortExtraction(kExtractDataError, refused);
     SkipArchiveBytes(extendedLength, &skipped);
-    if (*method == METHOD_STORED) {
-        *dataLength = LoadLe32(h + kHeaderOriginalSize);
-    } else {
-        uint32_t packedSize = LoadLe32(h + kHeaderPackedSize);
-        if (packedSize < extendedLength)
-            return AbortExtraction(kExtractDataError, FAILURE_EXTENDED_HEADER);
-        *dataLength = packedSize - extendedLength;
-    }
 
     refused = CheckMemberName((const char*)h + kHeaderName);
     if (refused != FAILURE_NONE)
@@ -144,7 +102,7 @@ int KeepMember()
 void BeginExtraction(const char* destFolder, const unsigned char* archive, uint32_t archiveSize)
 {
     ExtractState& s = extractState;
-    s.sink = chosenSink != nullptr ? chosenSink : PlatformSink();
+    s.sink = chosenSink != nullptr ? chosenSink : ENGINE_UNNAMED_SINK;
     // A folder too long to hold even a one-byte name fails each member's
     // creation; an archive without members still succeeds.
     size_t folderLength = strlen(destFolder);
@@ -162,7 +120,7 @@ void BeginExtraction(const char* destFolder, const unsigned char* archive, uint3
     s.headersRead = 0;
     s.nameTerminated = false;
     s.failure = FAILURE_NONE;
-    BuildCrcTable();
+    BuildCrc16Table(s.crcTable);
 }
 
 int ExtractMembers()

@@ -13,9 +13,10 @@ const int kExtractDataError = -2; // the archive is damaged or uses what the eng
 // reentrant: one extraction at a time.
 int ExtractArchive(const char* destFolder, const unsigned char* archive, uint32_t archiveSize);
 
-// Chooses where members go for later extractions; nullptr brings back the
-// default: the installer's Win32 files in the installer, the packer's files
-// (fileMemberSink) elsewhere.
+// Chooses where members go for later extractions. The installer's engine
+// writes its Win32 files (windowsMemberSink) unless told otherwise, and
+// nullptr brings them back; every other build names its sink before it
+// extracts.
 void SetMemberSink(const MemberSink* sink);
 
 // Why the last extraction stopped, for tools that tell the user. The installer

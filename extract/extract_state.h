@@ -1,8 +1,9 @@
-// The engine's state record and the routines its files share.
-// Internal to extract/: callers use extract.h.
+// The engine's state record and its abort, which every unit of the engine
+// shares. Internal to extract/: callers use extract.h.
 #pragma once
 #include <stdint.h>
 
+#include "extract/crc16.h"
 #include "extract/extract.h"
 #include "extract/member_header.h"
 
@@ -61,8 +62,7 @@ struct ExtractState {
     const unsigned char* memberData;
     uint32_t prefixLength;
     unsigned char header[kHeaderCapacity]; // its original-size field is the decoder's remainingOut
-    // Row 0 is the CRC-16/ARC byte table; rows 1 to 7 let UpdateCrc16 take 8 bytes a step.
-    uint16_t crcTable[8][256];
+    Crc16Table crcTable;
     char path[kPathCapacity];
     uint32_t membersBegun;
     const unsigned char* archivePos;
@@ -77,44 +77,19 @@ struct ExtractState {
     uint16_t failedCrc;
 };
 
-// The installer runs the engine on one thread; the packer runs it on several
-// at once, each with a state of its own.
+// The installer runs the engine on one thread and names no sink: it has but
+// its Win32 one. The packer runs it on several threads at once, each with a
+// state of its own, and names the sink of every extraction.
 #ifdef MORLU_INSTALLER_ENGINE
 #define ENGINE_STATE_STORAGE
+#define ENGINE_UNNAMED_SINK (&windowsMemberSink)
 #else
 #define ENGINE_STATE_STORAGE thread_local
+#define ENGINE_UNNAMED_SINK nullptr
 #endif
 extern ENGINE_STATE_STORAGE ExtractState extractState;
 
-// The walker's steps, which ExtractArchive takes in turn. BeginExtraction
-// sets the state up for destFolder and the archive. ReadMemberHeader reads
-// and checks the next header into s.header: 0 with *end set at the end mark,
-// 0 with the member's method and data length, or a failure code.
-// ExtractMember writes, checks and stamps the member whose header was read
-// and leaves its file open in s.outFile; KeepMember closes it as kept.
-// ExtractMembers goes on from the archive position to the end or the first
-// failure: the number of members extracted, or the failure code.
-void BeginExtraction(const char* destFolder, const unsigned char* archive, uint32_t archiveSize);
-int ReadMemberHeader(bool* end, MemberMethod* method, uint32_t* dataLength);
-int ExtractMember(MemberMethod method, uint32_t dataLength);
-int KeepMember();
-int ExtractMembers();
-
 // Closes the open member file, if any, notes why, and gives code back for the
-// caller to return: every routine that can fail returns 0 or such a code.
+// caller to return: every routine that can fail, in whichever unit, returns 0
+// or such a code.
 int AbortExtraction(int code, ExtractFailure reason);
-
-// Both read or skip no further than the archive's end: the first returns the
-// bytes it copied.
-uint32_t ReadArchiveBytes(unsigned char* destination, uint32_t count);
-// Returns where the skipped bytes begin; *skipped is how many there were.
-const unsigned char* SkipArchiveBytes(uint32_t count, uint32_t* skipped);
-
-void BuildCrcTable();
-void UpdateCrc16(const unsigned char* bytes, uint32_t count);
-int CreateMemberFile(const char* name);
-int FlushWindow();
-int CopyStoredMember();
-void SetMemberFileTime(MemberFile file, uint16_t dosDate, uint16_t dosTime);
-
-int DecodeLh5Member();

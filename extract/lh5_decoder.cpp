@@ -10,9 +10,12 @@
 // with its position code and extra bits, in one look-up, and both are copied
 // alike, without a branch on which it was; the plain loop takes the symbols
 // near the ends of the block, the member, the input and the window.
+#include "extract/lh5_decoder.h"
+
 #include <string.h>
 
 #include "extract/extract_state.h"
+#include "extract/member_output.h"
 
 // Table and tree entries: a leaf holds the length of its code in bits 0-4 and
 // the symbol in bits 6-14, so one look-up gives both and the entry itself is

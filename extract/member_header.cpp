@@ -1,14 +1,6 @@
 #include "extract/member_header.h"
 
-uint16_t LoadLe16(const unsigned char* p)
-{
-    return (uint16_t)(p[0] | p[1] << 8);
-}
-
-uint32_t LoadLe32(const unsigned char* p)
-{
-    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
-}
+#include <string.h>
 
 bool HeaderChecksumMatches(const unsigned char* header)
 {
@@ -54,10 +46,25 @@ ExtractFailure CheckMemberHeader(const unsigned char* header, MemberMethod* meth
     return FAILURE_NONE;
 }
 
+ExtractFailure CopyMemberHeader(const unsigned char* at, const unsigned char* end, unsigned char* header,
+                                MemberMethod* method)
+{
+    header[0] = at[0];
+    if (header[0] > kMaxHeaderSize)
+        return FAILURE_HEADER_TOO_LARGE;
+    // The bytes a cut header lacks would come from an earlier member's header.
+    uint32_t wanted = header[0] + 1u;
+    uint32_t available = (uint32_t)(end - at - 1);
+    memcpy(header + 1, at + 1, available < wanted ? available : wanted);
+    if (available < wanted)
+        return FAILURE_HEADER_TRUNCATED;
+    return CheckMemberHeader(header, method);
+}
+
 // Each extended header ends in the size of the next; the base header's last
 // two bytes give the size of the first.
-bool MeasureExtendedHeaders(const unsigned char* header, const unsigned char* next, const unsigned char* end,
-                            uint32_t* length)
+static bool MeasureExtendedHeaders(const unsigned char* header, const unsigned char* next, const unsigned char* end,
+                                   uint32_t* length)
 {
     *length = 0;
     if (header[kHeaderLevel] != 1)
@@ -72,6 +79,22 @@ bool MeasureExtendedHeaders(const unsigned char* header, const unsigned char* ne
         size = LoadLe16(next - 2);
     }
     return true;
+}
+
+ExtractFailure MeasureMemberData(const unsigned char* header, MemberMethod method, const unsigned char* next,
+                                 const unsigned char* end, uint32_t* extendedLength, uint32_t* dataLength)
+{
+    if (!MeasureExtendedHeaders(header, next, end, extendedLength))
+        return FAILURE_EXTENDED_HEADER;
+    if (method == METHOD_STORED) {
+        *dataLength = LoadLe32(header + kHeaderOriginalSize);
+        return FAILURE_NONE;
+    }
+    uint32_t packedSize = LoadLe32(header + kHeaderPackedSize);
+    if (packedSize < *extendedLength)
+        return FAILURE_EXTENDED_HEADER;
+    *dataLength = packedSize - *extendedLength;
+    return FAILURE_NONE;
 }
 
 bool IsCp932LeadByte(unsigned char c)

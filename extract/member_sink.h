@@ -1,7 +1,8 @@
 // The one seam of the extraction engine: where member files are created,
-// written, stamped and closed. The installer writes Win32 files in place; the
-// packer replaces files safely or only counts bytes; tests and fuzzers keep
-// them in memory.
+// written, stamped and closed. The installer writes Win32 files in place
+// (windows_sink.cpp); the packer replaces files safely
+// (packer/system/file_sink.h) or only counts bytes; tests and fuzzers keep
+// them in memory (memory_sink.h).
 #pragma once
 #include <stdint.h>
 
@@ -23,26 +24,12 @@ struct MemberSink {
     // writes under a temporary name puts the file in place only then. Returns
     // false when a kept file cannot be put in place.
     bool (*close)(MemberFile file, bool keep);
+    // Told true before creates may come in another order than the archive's
+    // (several threads extracting at once), false once they no longer may.
+    // nullptr when the order makes no difference to the sink.
+    void (*createsOutOfOrder)(bool outOfOrder);
 };
 
-// The installer's build defines MORLU_INSTALLER_ENGINE (CMakeLists.txt).
-#ifdef MORLU_INSTALLER_ENGINE
+// The installer's Win32 files, in its build alone (windows_sink.cpp): its
+// engine writes with them, the installer naming no sink.
 extern const MemberSink windowsMemberSink;
-#else
-// The packer's files: a member whose name is free is created under it
-// exclusively; one whose name is taken is written under a temporary name
-// beside it and renamed over it only once whole and its CRC-16 matched;
-// subfolders named in member names must exist and are never links. POSIX
-// calls (posix_sink.cpp), or wide Win32 calls (windows_replacing_sink.cpp).
-extern const MemberSink fileMemberSink;
-// Names the folder of the extractions that follow, which the sink may open
-// or look up once for all of them. nullptr lets go of it.
-void FileSinkUseDestination(const char* folder);
-// Whether a member may be created under its own name when it is free (the
-// default). Off while several threads extract, which may create members out of
-// archive order: a later member of the same name must still end up in place.
-void FileSinkCreateInPlace(bool allowed);
-// The system's error code (errno, or GetLastError on Windows) of the sink's
-// last failed create, write or close on the calling thread.
-int FileSinkLastError();
-#endif

@@ -52,4 +52,4 @@ static bool MemoryClose(MemberFile handle, bool keep)
     return true;
 }
 
-const MemberSink memoryMemberSink = {MemoryCreate, MemoryWrite, MemorySetTime, MemoryClose};
+const MemberSink memoryMemberSink = {MemoryCreate, MemoryWrite, MemorySetTime, MemoryClose, nullptr};

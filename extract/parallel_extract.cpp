@@ -17,7 +17,9 @@
 #include <thread>
 #include <vector>
 
+#include "extract/archive_walker.h"
 #include "extract/extract_state.h"
+#include "extract/member_output.h"
 
 namespace {
 
@@ -60,8 +62,8 @@ public:
         // No thread starts another once the run has ended.
         for (std::thread& helper : helpers_)
             helper.join();
-        if (!helpers_.empty())
-            FileSinkCreateInPlace(true);
+        if (!helpers_.empty() && sink_->createsOutOfOrder != nullptr)
+            sink_->createsOutOfOrder(false);
 
         for (size_t member = kept_ + 1; member < taken_; ++member)
             if (Slot(member).state == MEMBER_DONE)
@@ -87,7 +89,7 @@ private:
     void SetUpThread()
     {
         ExtractState& s = extractState;
-        BuildCrcTable();
+        BuildCrc16Table(s.crcTable);
         s.sink = sink_;
         s.prefixLength = prefixLength_;
         memcpy(s.path, path_, sizeof path_);
@@ -144,8 +146,8 @@ private:
     {
         // Until now one thread created the members, in archive order; from
         // now on a member may be created before one ahead of it.
-        if (helpers_.empty())
-            FileSinkCreateInPlace(false);
+        if (helpers_.empty() && sink_->createsOutOfOrder != nullptr)
+            sink_->createsOutOfOrder(true);
         try {
             helpers_.emplace_back([this] {
                 SetUpThread();

@@ -6,8 +6,8 @@
 #include <map>
 #include <tuple>
 
-#include "packer/pack_error.h"
-#include "packer/pe_image.h"
+#include "packer/stub/pe_image.h"
+#include "packer/system/pack_error.h"
 
 static void Require(bool condition)
 {

@@ -8,6 +8,7 @@
 #include "archive_builder.h"
 #include "extract/extract.h"
 #include "lh5_writer.h"
+#include "packer/system/file_sink.h"
 #include "posix_files.h"
 
 namespace {
@@ -18,7 +19,7 @@ int CompareWithLhasa(const std::string& archivePath, const std::string& ours)
 {
     std::string theirs = FreshFolder("lhasa");
     Bytes archive = ReadWholeFile(archivePath);
-    SetMemberSink(nullptr);
+    SetMemberSink(&fileMemberSink);
     int result = ExtractArchive(ours.c_str(), archive.data(), (uint32_t)archive.size());
     EXPECT_EQ(0, RunCommand("lhasa xqw=" + Quote(theirs) + " " + Quote(archivePath) + " >/dev/null 2>&1"));
 

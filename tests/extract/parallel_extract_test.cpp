@@ -9,6 +9,7 @@
 #include "archive_builder.h"
 #include "extract/extract.h"
 #include "extract/parallel_extract.h"
+#include "packer/system/file_sink.h"
 #include "posix_files.h"
 
 namespace {
@@ -25,7 +26,7 @@ struct Outcome {
 // threads 0: the serial walker.
 Outcome ExtractInto(const std::string& folder, const Bytes& archive, unsigned threads)
 {
-    SetMemberSink(nullptr);
+    SetMemberSink(&fileMemberSink);
     Outcome outcome;
     outcome.result = threads == 0 ? ExtractArchive(folder.c_str(), archive.data(), (uint32_t)archive.size())
                                   : ExtractArchiveInParallel(folder.c_str(), archive.data(),

@@ -1,8 +1,11 @@
 #include "reference_model.h"
 
+#include <ctype.h>
 #include <string.h>
 
-#include "extract/member_header.h"
+#include <algorithm>
+#include <string>
+#include <vector>
 
 namespace reference {
 
@@ -38,6 +41,61 @@ struct State {
     uint64_t spaceLeft;
     Outcome* outcome;
 } m;
+
+uint32_t Field16(const uint8_t* p)
+{
+    return p[0] + 256u * p[1];
+}
+
+uint32_t Field32(const uint8_t* p)
+{
+    return Field16(p) + 65536u * Field16(p + 2);
+}
+
+// The name rules as Windows needs them, name by its parts: no absolute path,
+// drive, stream or parent step, which could leave the folder; nothing Windows
+// cannot create: no empty name or last part, no part made of dots and spaces
+// alone at the end, no <>"|?* or control character, no device (CON, PRN, AUX,
+// NUL, CONIN$, CONOUT$, COM1 to COM9, LPT1 to LPT9, in any case, spaces
+// before an extension ignored) as any part. A code page 932 lead byte takes
+// the byte after it into its character, whatever that is.
+bool NameAccepted(const char* name)
+{
+    std::vector<std::string> parts(1);
+    for (const unsigned char* p = (const unsigned char*)name; *p != 0; ++p) {
+        bool lead = (*p >= 0x81 && *p <= 0x9F) || (*p >= 0xE0 && *p <= 0xFC);
+        if (lead && p[1] != 0) {
+            parts.back() += "\x01\x01"; // a character that is none of those tested below
+            ++p;
+        } else if (*p == '\\' || *p == '/') {
+            parts.emplace_back();
+        } else if (*p == ':' || *p < 0x20 || strchr("<>\"|?*", *p) != nullptr) {
+            return false;
+        } else {
+            parts.back() += (char)*p;
+        }
+    }
+    if (parts.size() > 1 && parts.front().empty())
+        return false;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        const std::string& part = parts[i];
+        bool blank = part.find_first_not_of(". ") == std::string::npos;
+        if (blank && (std::count(part.begin(), part.end(), '.') >= 2 || i == parts.size() - 1))
+            return false;
+        std::string stem = part.substr(0, part.find('.'));
+        stem.erase(stem.find_last_not_of(' ') + 1);
+        for (char& c : stem)
+            c = (char)toupper((unsigned char)c);
+        static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+        for (const char* device : kDevices)
+            if (stem == device)
+                return false;
+        if (stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) && stem[3] >= '1' &&
+            stem[3] <= '9')
+            return false;
+    }
+    return true;
+}
 
 uint8_t ArchiveByte(uint32_t at)
 {
@@ -270,7 +328,7 @@ void DecodeMember()
     m.bitCount = 0;
     FillBits(16);
     m.writePos = 0;
-    uint32_t remaining = LoadLe32(m.header + 11);
+    uint32_t remaining = Field32(m.header + 11);
     // The count lives in the header copy, also when a failure stops the member.
     struct Store {
         uint32_t& remaining;
@@ -354,32 +412,32 @@ int Walk()
             Fail(-2);
         if (m.header[20] == 1 && 27 + nameLength > size + 2)
             Fail(-2);
-        m.expectedCrc = LoadLe16(m.header + 22 + nameLength);
+        m.expectedCrc = Field16(m.header + 22 + nameLength);
         m.header[22 + nameLength] = 0;
         m.header[23 + nameLength] = 0;
 
         uint32_t extended = 0;
         if (m.header[20] == 1) {
-            uint32_t next = LoadLe16(m.header + size);
+            uint32_t next = Field16(m.header + size);
             while (next != 0) {
                 if (next < 3 || m.archiveSize - m.archivePos < next)
                     Fail(-2);
                 m.archivePos += next;
                 extended += next;
-                next = LoadLe16(m.archive + m.archivePos - 2);
+                next = Field16(m.archive + m.archivePos - 2);
             }
         }
         uint32_t dataLength;
         if (stored) {
-            dataLength = LoadLe32(m.header + 11);
+            dataLength = Field32(m.header + 11);
         } else {
-            uint32_t packed = LoadLe32(m.header + 7);
+            uint32_t packed = Field32(m.header + 7);
             if (packed < extended)
                 Fail(-2);
             dataLength = packed - extended;
         }
         const char* name = (const char*)m.header + 22;
-        if (CheckMemberName(name) != FAILURE_NONE)
+        if (!NameAccepted(name))
             Fail(-2);
 
         ++members;
@@ -395,7 +453,7 @@ int Walk()
         m.memberData = m.archivePos;
         m.archivePos += dataLength;
         if (stored) {
-            uint32_t count = LoadLe32(m.header + 11);
+            uint32_t count = Field32(m.header + 11);
             if (Write(m.archive + m.memberData, count) < count)
                 Fail(-1);
             UpdateCrc(m.archive + m.memberData, count);
@@ -406,8 +464,8 @@ int Walk()
             Fail(-2);
         File& done = m.outcome->files[m.outFile];
         done.timeSet = true;
-        done.dosTime = LoadLe16(m.header + 15);
-        done.dosDate = LoadLe16(m.header + 17);
+        done.dosTime = Field16(m.header + 15);
+        done.dosDate = Field16(m.header + 17);
         done.closed = true;
         done.kept = true;
         m.outFile = -1;

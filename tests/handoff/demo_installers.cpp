@@ -3,12 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "archive_builder.h"
+#include "bytes/little_endian.h"
 #include "container/payload_container.h"
-
-static uint32_t Le32(const unsigned char* p)
-{
-    return (uint32_t)ReadLe32(p);
-}
 
 static std::string NameOf(const Bytes& member)
 {
@@ -25,13 +21,13 @@ DemoInstaller LoadDemoInstaller()
     if (header == kNoHeader)
         return demo;
     demo.stub.assign(image.begin(), image.begin() + (header - kMagicRunLength));
-    demo.memberCount = ReadLe32(&image[header + 20]);
-    const unsigned char* archive = &image[header] + ReadLe32(&image[header + 24]);
-    const unsigned char* end = archive + ReadLe32(&image[header + 28]);
+    demo.memberCount = (int32_t)LoadLe32(&image[header + 20]);
+    const unsigned char* archive = &image[header] + (int32_t)LoadLe32(&image[header + 24]);
+    const unsigned char* end = archive + (int32_t)LoadLe32(&image[header + 28]);
     // The packer writes level-1 headers without extended headers: the data
     // follows the header and its length is the packed size.
     while (archive < end && archive[0] != 0) {
-        size_t length = archive[0] + 2 + Le32(archive + 7);
+        size_t length = archive[0] + 2 + LoadLe32(archive + 7);
         demo.members.emplace_back(archive, archive + length);
         archive += length;
     }

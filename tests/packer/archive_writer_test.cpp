@@ -9,8 +9,8 @@
 #include <limits>
 
 #include "pack_test_support.h"
-#include "packer/archive_writer.h"
-#include "packer/pack_error.h"
+#include "packer/pack/archive_writer.h"
+#include "packer/system/pack_error.h"
 
 // Names the method in the test list.
 void PrintTo(PackMethod method, std::ostream* out)

@@ -9,9 +9,10 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "bytes/little_endian.h"
 #include "container/payload_container.h"
 #include "pack_test_support.h"
-#include "packer/cp932_text.h"
+#include "packer/system/cp932_text.h"
 
 namespace {
 
@@ -26,8 +27,7 @@ protected:
         WriteBytes(In() + "/empty.dat", {});
         WriteBytes(In() + "/Morlu.exe", RandomBytes(20000, 3)); // noise: stored
         WriteBytes(In() + "/設定.ini", TextBytes(100, 4));
-        if (ShippingStub().empty())
-            GTEST_SKIP() << "build/win32/setup-stub.exe is not built (scripts/build)";
+        ASSERT_FALSE(ShippingStub().empty()) << "build/win32/setup-stub.exe is not built (scripts/build)";
         WriteBytes(Stub(), ReadBytes(ShippingStub()));
     }
 
@@ -74,8 +74,8 @@ TEST_F(Build, MakesAnInstallerThatTheScanListTestAndExtractAccept)
     uint32_t header;
     ASSERT_EQ(ScanContainer(image.data(), (uint32_t)image.size(), &header), PAYLOAD_OK);
     EXPECT_EQ(std::string((const char*)&image[header]), "1.10");
-    EXPECT_EQ(ReadLe32(&image[header + offsetof(PayloadHeader, memberCount)]), 5);
-    EXPECT_EQ(ReadLe32(&image[header + offsetof(PayloadHeader, messageOffset)]), 0);
+    EXPECT_EQ((int32_t)LoadLe32(&image[header + offsetof(PayloadHeader, memberCount)]), 5);
+    EXPECT_EQ((int32_t)LoadLe32(&image[header + offsetof(PayloadHeader, messageOffset)]), 0);
     Bytes stub = ReadBytes(Stub());
     EXPECT_TRUE(std::equal(stub.begin(), stub.end(), image.begin()));
 
@@ -135,8 +135,8 @@ TEST_F(Build, CarriesTheConfirmationMessageInCodePage932)
     uint32_t header;
     ASSERT_EQ(ScanContainer(image.data(), (uint32_t)image.size(), &header), PAYLOAD_OK);
     EXPECT_EQ(std::string((const char*)&image[header]), "\xca\xde\xb0\xbc\xde\xae\xdd\x31");
-    int32_t message = ReadLe32(&image[header + offsetof(PayloadHeader, messageOffset)]);
-    int32_t archiveSize = ReadLe32(&image[header + offsetof(PayloadHeader, archiveSize)]);
+    int32_t message = (int32_t)LoadLe32(&image[header + offsetof(PayloadHeader, messageOffset)]);
+    int32_t archiveSize = (int32_t)LoadLe32(&image[header + offsetof(PayloadHeader, archiveSize)]);
     ASSERT_GT(message, 0);
     EXPECT_NE(run.out.find("archive of " + std::to_string(archiveSize) + " "), std::string::npos)
         << "the summary counts the archive alone: " << run.out;
@@ -434,7 +434,7 @@ TEST_F(Build, TakesMessagesInUtf8AndCodePage932Alike)
         Bytes image = ReadBytes(Out());
         uint32_t header;
         ASSERT_EQ(ScanContainer(image.data(), (uint32_t)image.size(), &header), PAYLOAD_OK);
-        int32_t message = ReadLe32(&image[header + offsetof(PayloadHeader, messageOffset)]);
+        int32_t message = (int32_t)LoadLe32(&image[header + offsetof(PayloadHeader, messageOffset)]);
         EXPECT_EQ(std::string((const char*)&image[header + message]), cp932) << options[1];
     }
 }
@@ -616,9 +616,9 @@ TEST_F(BuildRefuses, StubsThatAreNotOursOrAreSigned)
     unlink(Out().c_str());
 
     std::string program = std::string(MORLU_SOURCE_DIR) + "/build/win64/demo-product/Morlu.exe";
-    if (Exists(program))
-        ExpectRefused(Pack({"--stub", program, "--version", "1", "-o", Out()}),
-                      {"the product's own program", 2, "not a Morlu2 installer stub"});
+    ASSERT_TRUE(Exists(program)) << program << " is not built (scripts/build)";
+    ExpectRefused(Pack({"--stub", program, "--version", "1", "-o", Out()}),
+                  {"the product's own program", 2, "not a Morlu2 installer stub"});
 
     Bytes other = ReadBytes(Path("Morlu.exe"));
     std::string text(other.begin(), other.end());

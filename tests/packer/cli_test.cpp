@@ -417,8 +417,7 @@ TEST(PackCli, TheManualNamesEveryOptionOfTheHelp)
 TEST(PackInstall, ToolStubAndManualInTheirPlaces)
 {
     std::string stub = std::string(MORLU_SOURCE_DIR) + "/build/win32/setup-stub.exe";
-    if (RunCommand("test -f " + Quote(stub)) != 0)
-        GTEST_SKIP() << "build/win32/setup-stub.exe is not built (scripts/build)";
+    ASSERT_EQ(RunCommand("test -f " + Quote(stub)), 0) << "build/win32/setup-stub.exe is not built (scripts/build)";
     std::string prefix = FreshFolder("prefix");
     ASSERT_EQ(0, RunCommand("cmake --install " + Quote(MORLU_BUILD_DIR) + " --prefix " + Quote(prefix) + " >/dev/null"));
     std::vector<std::string> installed;

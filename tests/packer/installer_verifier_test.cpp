@@ -1,11 +1,11 @@
-#include "packer/installer_verifier.h"
+#include "packer/pack/installer_verifier.h"
 
 #include <gtest/gtest.h>
 
-#include "packer/archive_writer.h"
-#include "packer/container_writer.h"
-#include "packer/pack_error.h"
 #include "pack_test_support.h"
+#include "packer/pack/archive_writer.h"
+#include "packer/pack/container_writer.h"
+#include "packer/system/pack_error.h"
 
 namespace {
 
@@ -86,7 +86,7 @@ protected:
             headers_.push_back(MemberHeader(name, bytes.size(), kModified, packed));
         }
         writer.Finish();
-        FinishInstallerImage(image, "1.0", "OK?", (int32_t)writer.MemberCount());
+        FinishImage(image, "1.0", "OK?", (int32_t)writer.MemberCount());
         image_ = image.bytes;
     }
 

@@ -4,9 +4,9 @@
 #include <sys/stat.h>
 
 #include "pack_test_support.h"
-#include "packer/cp932_text.h"
-#include "packer/member_list.h"
-#include "packer/pack_error.h"
+#include "packer/pack/member_list.h"
+#include "packer/system/cp932_text.h"
+#include "packer/system/pack_error.h"
 
 namespace {
 

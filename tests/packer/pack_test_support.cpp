@@ -14,9 +14,10 @@
 #include <random>
 #include <stdexcept>
 
+#include "container/payload_container.h"
 #include "extract/extract.h"
 #include "extract/memory_sink.h"
-#include "packer/archive_writer.h"
+#include "packer/pack/archive_writer.h"
 
 Bytes BytesOf(const std::string& text)
 {
@@ -156,6 +157,16 @@ Bytes Lh5Archive(const Bytes& stream, const Bytes& original)
     std::copy(header.begin(), header.end(), archive.begin());
     std::copy(stream.begin(), stream.end(), archive.begin() + (ptrdiff_t)header.size());
     return archive;
+}
+
+void FinishImage(InstallerImage& image, const std::string& versionText, const std::string& message,
+                 int32_t memberCount)
+{
+    const size_t archiveSize = image.bytes.size() - image.headerOffset - sizeof(PayloadHeader);
+    Bytes header = PayloadHeaderBytes(image.headerOffset, archiveSize, versionText, message, memberCount);
+    std::copy(header.begin(), header.end(), image.bytes.begin() + image.headerOffset);
+    Bytes trailer = MessageTrailer(message);
+    image.bytes.insert(image.bytes.end(), trailer.begin(), trailer.end());
 }
 
 Decoded DecodeWithEngine(const uint8_t* archive, size_t size)

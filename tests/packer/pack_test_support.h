@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "packer/pack/container_writer.h"
+
 using Bytes = std::vector<uint8_t>;
 
 Bytes BytesOf(const std::string& text);
@@ -31,6 +33,11 @@ std::vector<CorpusItem> GeneratedCorpus();
 
 // A one-member archive around an -lh5- stream, header built field by field.
 Bytes Lh5Archive(const Bytes& stream, const Bytes& original);
+
+// An installer image whose archive has been appended, finished as build
+// finishes its file: the payload header in its room, the message behind.
+void FinishImage(InstallerImage& image, const std::string& versionText, const std::string& message,
+                 int32_t memberCount);
 
 // The engine's output for an archive: its result and the members in memory.
 struct Decoded {

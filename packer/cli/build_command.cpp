@@ -1,0 +1,401 @@
+// morlu-pack build: makes a finished installer from the stub and the files it
+// is to carry.
+#include <errno.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "packer/cli/cli_support.h"
+#include "packer/cli/command.h"
+#include "packer/cli/progress_bar.h"
+#include "packer/pack/archive_writer.h"
+#include "packer/pack/container_writer.h"
+#include "packer/pack/installer_verifier.h"
+#include "packer/pack/member_list.h"
+#include "packer/pack/output_file.h"
+#include "packer/pack/parallel_pack.h"
+#include "packer/pack/product_checks.h"
+#include "packer/stub/stub_image.h"
+#include "packer/system/cp932_text.h"
+#include "packer/system/exit_codes.h"
+#include "packer/system/pack_error.h"
+#include "packer/system/platform.h"
+
+static const char kArguments[] = "[OPTION]... -o SETUP.exe PATH...";
+
+struct BuildOptions {
+    std::string stub;
+    std::string version;
+    bool hasVersion = false;
+    std::string message;
+    TextEncoding messageEncoding = TextEncoding::Detect;
+    TextEncoding notesEncoding = TextEncoding::Detect;
+    PackMethod method = PackMethod::Lh5;
+    bool best = false;
+    bool quiet = false;
+    unsigned jobs = 0;
+    std::vector<std::string> excludes;
+    std::string icon;
+    VersionStrings versionStrings;
+    bool clampTimes = false;
+    time_t sourceDateEpoch = 0;
+    std::string output;
+    std::vector<std::string> paths;
+};
+
+// Where `cmake --install` puts the stub, found from where it put this program.
+static std::string InstalledStub()
+{
+    std::string folder = ProgramPath();
+    if (folder.empty())
+        return "";
+    folder = TrimSeparators(folder.substr(0, NameStart(folder)));
+    std::string relative = MORLU_STUB_FROM_BIN;
+    while (relative.compare(0, 3, "../") == 0 && NameStart(folder) > 0) {
+        folder = TrimSeparators(folder.substr(0, NameStart(folder)));
+        relative.erase(0, 3);
+    }
+    std::replace(relative.begin(), relative.end(), '/', kPathSeparator);
+    return folder + kPathSeparator + relative;
+}
+
+static void PrintBuildHelp()
+{
+    Print(stdout, "Usage: morlu-pack build %s\n"
+                  "Makes a finished installer: the stub with the product's files appended in a\n"
+                  "payload container. Nothing is written unless every check passes.\n\n"
+                  "  --stub STUB.exe      the installer stub, unsigned, with its MORLU2STUB\n"
+                  "                       resource; default, where cmake --install puts it:\n"
+                  "                       %s\n"
+                  "  --version TEXT       version shown in the installer's captions (UTF-8, at most\n"
+                  "                       15 bytes in CP932; may be empty); required\n"
+                  "  --message FILE       text the user must confirm before installing, in UTF-8\n"
+                  "                       (with or without byte order mark) or CP932\n"
+                  "  --message-encoding auto|utf-8|cp932\n"
+                  "                       how the message file is written (default auto: UTF-8\n"
+                  "                       when its bytes are valid UTF-8, else CP932)\n"
+                  "  --notes-encoding auto|utf-8|cp932\n"
+                  "                       Morlu.txt must be CP932, which Notepad on a Japanese\n"
+                  "                       Windows shows; auto (default) refuses UTF-8, utf-8\n"
+                  "                       converts it to CP932 with CR LF line ends, cp932 takes it\n"
+                  "                       as CP932 without guessing\n"
+                  "  --icon FILE.ico      the installer's icon, in place of the stub's first icon\n"
+                  "                       group (the one Explorer shows)\n"
+                  "  --version-info KEY=VALUE\n"
+                  "                       a string of the installer's version information\n"
+                  "                       (Explorer: Properties, Details); repeatable; KEY is one\n"
+                  "                       of ProductName, CompanyName, FileVersion, ProductVersion,\n"
+                  "                       FileDescription, LegalCopyright, LegalTrademarks,\n"
+                  "                       Comments, InternalName, OriginalFilename, PrivateBuild,\n"
+                  "                       SpecialBuild; FileVersion and ProductVersion start with\n"
+                  "                       numbers such as 1.10.0.3, which also fill the numeric\n"
+                  "                       versions. It replaces any version information the stub has\n"
+                  "  --exclude GLOB       leave out the files and subfolders whose name (not path)\n"
+                  "                       matches the shell pattern, such as '.DS_Store' or '*~';\n"
+                  "                       repeatable; case matters\n"
+                  "  --method lh5|lh0     compress members (default; a member that does not shrink\n"
+                  "                       is stored) or store them all\n"
+                  "  --best               compress harder: weigh every match by its bits, a few\n"
+                  "                       passes over; some 2-3%% smaller, several times slower\n"
+                  "  --jobs N             pack on N threads (default: one per processor this\n"
+                  "                       process may use); the output is the same for any N\n"
+                  "  -q, --quiet          no progress bar, no summary (warnings still show)\n"
+                  "  -o, --output SETUP.exe\n"
+                  "                       the installer to write; it appears only when complete\n"
+                  "  -h, --help           show this help\n"
+                  "  --                   ends the options: every later argument is a PATH\n"
+                  "  PATH...              files, and folders whose files are packed; a subfolder\n"
+                  "                       stops the build (the installer creates no folders):\n"
+                  "                       --exclude it. Options may also be written --name=VALUE.\n\n"
+                  "The product (README, \"Making your product\"): DEZAZAZE.exe must be among the\n"
+                  "files (the installer starts it; an error without it); without Morlu.exe or\n"
+                  "Morlu.txt the installer's shortcuts or release notes have nothing to show\n"
+                  "unless DEZAZAZE.exe installs them (a warning each).\n\n"
+                  "The same inputs give the same bytes on any machine: members in the order of\n"
+                  "the PATHs, a folder's files in byte order of their names, and member times\n"
+                  "written as Japan Standard Time (UTC+9) whatever the build machine's time zone,\n"
+                  "since the installer stamps them as the user's local time and its users are in\n"
+                  "Japan. With SOURCE_DATE_EPOCH (seconds since 1970) set, no member is dated\n"
+                  "later than it.\n\n"
+                  "Limits: a file of at most 4,294,967,294 bytes a member, a whole installer\n"
+                  "of at most 2,147,483,647 bytes (it reads itself with signed 32-bit sizes),\n"
+                  "a message file of at most 1 MiB. Inputs must be regular files that do not\n"
+                  "change while they are read; no file named here is ever written.\n\n"
+                  "Every compressed member is decoded as the installer will decode it, and the\n"
+                  "finished file is read back, before it is put in place. Sign the finished\n"
+                  "installer (for example with osslsigncode), never the stub.\n\n"
+                  "Exit status: 0 success, 1 usage error, 2 input the installer cannot carry,\n"
+                  "3 a file that cannot be read or written.\n",
+                  kArguments, InstalledStub().c_str());
+}
+
+static int ParseOptions(int argc, char** argv, BuildOptions* options, bool* helpShown)
+{
+    bool optionsEnded = false;
+    std::string method = "lh5", messageEncoding = "auto", notesEncoding = "auto", jobs;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            options->paths.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (arg == "--help" || arg == "-h") {
+            PrintBuildHelp();
+            *helpShown = true;
+            return EXIT_OK;
+        }
+        if (arg == "--best") {
+            options->best = true;
+            continue;
+        }
+        if (arg == "--quiet" || arg == "-q") {
+            options->quiet = true;
+            continue;
+        }
+        // The rest take a value: "--name VALUE" or "--name=VALUE".
+        const size_t equals = arg.find('=');
+        const std::string name = arg.substr(0, equals);
+        std::string repeated;
+        std::string* value = name == "--stub"                     ? &options->stub
+                             : name == "-o" || name == "--output" ? &options->output
+                             : name == "--message"                ? &options->message
+                             : name == "--message-encoding"       ? &messageEncoding
+                             : name == "--notes-encoding"         ? &notesEncoding
+                             : name == "--version"                ? &options->version
+                             : name == "--method"                 ? &method
+                             : name == "--jobs"                   ? &jobs
+                             : name == "--icon"                   ? &options->icon
+                             : name == "--exclude" || name == "--version-info" ? &repeated
+                                                                  : nullptr;
+        if (value == nullptr)
+            return UsageError("build", kArguments, "build: unknown option '%s'", arg.c_str());
+        if (equals != std::string::npos)
+            *value = arg.substr(equals + 1);
+        else if (i + 1 < argc)
+            *value = argv[++i];
+        else
+            return UsageError("build", kArguments, "build: %s needs a value", name.c_str());
+        // Only the version may be empty.
+        if (name == "--version")
+            options->hasVersion = true;
+        else if (value->empty())
+            return UsageError("build", kArguments, "build: %s needs a value", name.c_str());
+        if (name == "--exclude") {
+            options->excludes.push_back(repeated);
+        } else if (name == "--version-info") {
+            try {
+                AddVersionString(&options->versionStrings, repeated);
+            } catch (const PackError& e) {
+                return UsageError("build", kArguments, "build: %s", e.what());
+            }
+        }
+    }
+    if (method == "lh5")
+        options->method = options->best ? PackMethod::Lh5Best : PackMethod::Lh5;
+    else if (method == "lh0" && options->best)
+        return UsageError("build", kArguments, "build: --best compresses; --method lh0 stores");
+    else if (method == "lh0")
+        options->method = PackMethod::Lh0;
+    else
+        return UsageError("build", kArguments, "build: --method takes lh5 or lh0, not '%s'", method.c_str());
+    if (!ParseTextEncoding(messageEncoding, &options->messageEncoding))
+        return UsageError("build", kArguments, "build: --message-encoding takes auto, utf-8 or cp932, not '%s'",
+                          messageEncoding.c_str());
+    if (!ParseTextEncoding(notesEncoding, &options->notesEncoding))
+        return UsageError("build", kArguments, "build: --notes-encoding takes auto, utf-8 or cp932, not '%s'",
+                          notesEncoding.c_str());
+    if (!jobs.empty()) {
+        char* end = nullptr;
+        unsigned long count = strtoul(jobs.c_str(), &end, 10);
+        if (*end != '\0' || jobs[0] < '1' || jobs[0] > '9' || count > 1024)
+            return UsageError("build", kArguments, "build: --jobs takes a number from 1 to 1024, not '%s'",
+                              jobs.c_str());
+        options->jobs = (unsigned)count;
+    }
+    if (const char* epoch = getenv("SOURCE_DATE_EPOCH")) {
+        char* end = nullptr;
+        errno = 0;
+        long long seconds = strtoll(epoch, &end, 10);
+        if (*epoch != '\0' && (*end != '\0' || epoch[0] < '0' || epoch[0] > '9' || errno != 0))
+            return UsageError("build", kArguments,
+                              "build: SOURCE_DATE_EPOCH must be a whole number of seconds since 1970, not '%s'", epoch);
+        options->clampTimes = *epoch != '\0';
+        options->sourceDateEpoch = (time_t)seconds;
+    }
+    if (options->stub.empty()) {
+        options->stub = InstalledStub();
+        FileStatus status;
+        if (StatusOf(options->stub, &status) != 0)
+            return UsageError("build", kArguments, "build: no --stub given, and none is installed at %s",
+                              options->stub.c_str());
+    }
+    if (!options->hasVersion)
+        return UsageError("build", kArguments, "build: no --version given");
+    if (options->output.empty())
+        return UsageError("build", kArguments, "build: no output given (-o SETUP.exe)");
+    if (options->paths.empty())
+        return UsageError("build", kArguments, "build: no files given to pack");
+    return EXIT_OK;
+}
+
+static std::string VersionField(const std::string& utf8)
+{
+    try {
+        std::string text = Cp932FromUtf8(utf8, "version text");
+        CheckVersionText(text);
+        return text;
+    } catch (const PackError& e) {
+        throw PackError(e.what(), EXIT_USAGE);
+    }
+}
+
+// A confirmation text longer than this is surely the wrong file.
+const uint64_t kMaxMessageFile = 1 << 20;
+// Icons of every size Windows shows, as PNG, take well under this.
+const uint64_t kMaxIconFile = 16 << 20;
+
+static std::string MessageText(const std::string& path, TextEncoding encoding)
+{
+    std::vector<uint8_t> bytes = ReadInputFile(path, kMaxMessageFile).bytes;
+    std::string text(bytes.begin(), bytes.end());
+    if (text.empty() || text == "\xEF\xBB\xBF")
+        throw PackError(path + ": message text is empty");
+    std::string converted = Cp932FromFile(text, encoding, path + ": message text");
+    try {
+        CheckMessageText(converted);
+    } catch (const PackError& e) {
+        throw PackError(path + ": " + e.what());
+    }
+    return converted;
+}
+
+static std::vector<uint8_t> StubImage(const BuildOptions& options)
+{
+    std::vector<uint8_t> stub = ReadInputFile(options.stub, kMaxImage).bytes;
+    Branding branding;
+    branding.versionStrings = options.versionStrings;
+    if (!options.icon.empty()) {
+        std::vector<uint8_t> icon = ReadInputFile(options.icon, kMaxIconFile).bytes;
+        try {
+            branding.icon = ParseIconFile(icon);
+        } catch (const PackError& e) {
+            throw PackError(options.icon + ": " + e.what());
+        }
+    }
+    try {
+        CheckStub(stub);
+        return BrandStub(stub, branding);
+    } catch (const PackError& e) {
+        throw PackError(options.stub + ": " + e.what(), e.Code());
+    }
+}
+
+static void Warn(const std::string& text)
+{
+    fflush(stdout);
+    WriteText(stderr, "morlu-pack: warning: " + text + "\n");
+}
+
+// Refuses an output that cannot be made, before the work of packing: its folder
+// must exist, and it must not replace any file the command line names.
+static void CheckOutput(const BuildOptions& options, const std::vector<MemberSource>& members)
+{
+    const std::string& output = options.output;
+    std::string folder = NameStart(output) == 0 ? "." : TrimSeparators(output.substr(0, NameStart(output)));
+    FileStatus status;
+    if (int error = StatusOf(folder, &status))
+        throw PackError(output + ": folder " + folder + ": " + ErrorText(error), EXIT_FILE_ERROR);
+    if (status.kind != FileKind::Folder)
+        throw PackError(output + ": " + folder + " is not a folder", EXIT_FILE_ERROR);
+    if (StatusOf(output, &status) != 0)
+        return;
+    if (status.kind == FileKind::Folder)
+        throw PackError(output + ": is a folder", EXIT_FILE_ERROR);
+    auto refuseIfSame = [&](const std::string& path, const char* what) {
+        FileStatus other;
+        if (StatusOf(path, &other) == 0 && other.volume == status.volume && other.index == status.index)
+            throw PackError(output + ": is " + what + path + "; the installer would replace it", EXIT_USAGE);
+    };
+    refuseIfSame(options.stub, "the stub ");
+    if (!options.icon.empty())
+        refuseIfSame(options.icon, "the icon ");
+    if (!options.message.empty())
+        refuseIfSame(options.message, "the message file ");
+    for (const MemberSource& member : members)
+        refuseIfSame(member.path, "the input ");
+}
+
+static int Build(const BuildOptions& options)
+{
+    std::string versionText = VersionField(options.version);
+    std::string message = options.message.empty() ? "" : MessageText(options.message, options.messageEncoding);
+    InstallerImage image = StartInstallerImage(StubImage(options));
+    std::vector<MemberSource> members = CollectMembers(options.paths, options.excludes);
+    if (options.clampTimes) {
+        for (MemberSource& member : members)
+            member.modified = std::min(member.modified, options.sourceDateEpoch);
+    }
+    CheckOutput(options, members);
+    for (const std::string& warning : CheckProduct(members, options.notesEncoding))
+        Warn(warning);
+    uint64_t total = 0;
+    for (const MemberSource& member : members)
+        total += member.PackedSize();
+
+    OutputFile out(options.output);
+    out.Write(image.bytes.data(), image.bytes.size());
+    ArchiveWriter writer([&out](const uint8_t* bytes, size_t size) { out.Write(bytes, size); });
+    std::vector<std::vector<uint8_t>> headers;
+    ProgressBar bar(total, !options.quiet);
+    PackInOrder(
+        members, options.method,
+        [&](size_t i, const PackedFile& file) {
+            const MemberSource& member = members[i];
+            writer.Add(member.name, file.stored.data(), file.size, member.modified, file.packed);
+            headers.push_back(file.header);
+        },
+        [&bar](uint64_t done) { bar.Update(done); }, options.jobs);
+    writer.Finish();
+    std::vector<uint8_t> header =
+        PayloadHeaderBytes(image.headerOffset, writer.Size(), versionText, message, (int32_t)writer.MemberCount());
+    std::vector<uint8_t> trailer = MessageTrailer(message);
+    out.Write(trailer.data(), trailer.size());
+    out.WriteAt(image.headerOffset, header.data(), header.size());
+    out.ReadBack([&headers](const uint8_t* bytes, size_t size) { VerifyInstallerLayout(bytes, size, headers); });
+    bar.Clear();
+    out.Commit();
+
+    if (!options.quiet)
+        Print(stdout, "%s: %zu member%s, %llu bytes in an archive of %zu (%.1f%%)\n", options.output.c_str(),
+               members.size(), members.size() == 1 ? "" : "s", (unsigned long long)total, writer.Size(),
+               total == 0 ? 100.0 : writer.Size() * 100.0 / total);
+    return EXIT_OK;
+}
+
+static int RunBuild(int argc, char** argv)
+{
+    BuildOptions options;
+    bool helpShown = false;
+    int code = ParseOptions(argc, argv, &options, &helpShown);
+    if (code != EXIT_OK || helpShown)
+        return code;
+    try {
+        return Build(options);
+    } catch (const PackError& e) {
+        return Complain(e.Code(), "%s", e.what());
+    } catch (const std::bad_alloc&) {
+        return Complain(EXIT_FILE_ERROR, "out of memory");
+    }
+}
+
+const Command buildCommand = {"build", kArguments,
+                              "Make an installer: the stub with the files (or a folder's files) in an lh5 archive.",
+                              RunBuild, ""};

@@ -1,0 +1,36 @@
+// Joins the stub and the payload container into the finished installer: the
+// stub, zeros up to the next 256-byte boundary, the magic run, the payload
+// header, the archive, and the confirmation text if there is one.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+const size_t kMaxVersionText = 15;
+
+// Throw PackError when a text does not fit the payload header: a version
+// text over 15 bytes or holding a NUL byte; a message holding a NUL byte.
+void CheckVersionText(const std::string& versionText);
+void CheckMessageText(const std::string& message);
+
+struct InstallerImage {
+    std::vector<uint8_t> bytes;
+    size_t headerOffset = 0;
+};
+
+// The stub, the padding, the magic run and room for the payload header; the
+// archive is to be appended right behind. Throws as CheckCanCarryContainer
+// (packer/stub/stub_image.h) does.
+InstallerImage StartInstallerImage(const std::vector<uint8_t>& stub);
+
+// The payload header for an archive of archiveSize bytes right behind it,
+// with the message (CP932, without NUL; empty for none) placed after the
+// archive, in an installer that starts with the header at headerOffset. Throws
+// as the text checks do, and for an image too large for the installer's signed
+// 32-bit offsets.
+std::vector<uint8_t> PayloadHeaderBytes(size_t headerOffset, size_t archiveSize, const std::string& versionText,
+                                   const std::string& message, int32_t memberCount);
+
+// The confirmation text as it follows the archive: its bytes and a NUL, or nothing.
+std::vector<uint8_t> MessageTrailer(const std::string& message);

@@ -1,0 +1,372 @@
+#include "packer/pack/member_list.h"
+
+#include <ctype.h>
+#include <string.h>
+
+#include <algorithm>
+#include <map>
+
+#include "extract/member_header.h"
+#include "packer/pack/archive_writer.h"
+#include "packer/system/cp932_text.h"
+#include "packer/system/large_buffer.h"
+#include "packer/system/pack_error.h"
+#include "packer/system/platform.h"
+
+namespace {
+
+PackError SystemError(const std::string& path, int error)
+{
+    return PackError(path + ": " + ErrorText(error), EXIT_FILE_ERROR);
+}
+
+std::string BaseName(const std::string& path)
+{
+    std::string trimmed = TrimSeparators(path);
+    return trimmed.substr(NameStart(trimmed));
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name)
+{
+    return folder.size() == NameStart(folder) && !folder.empty() ? folder + name : folder + kPathSeparator + name;
+}
+
+std::string SizeText(uint64_t size)
+{
+    std::string digits = std::to_string(size), text;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            text += ',';
+        text += digits[i];
+    }
+    return text;
+}
+
+// Letters that have a small and a capital form in code page 932: the rest
+// have no case. As the Windows file systems compare them.
+char32_t WindowsUpcase(char32_t c)
+{
+    if ((c >= U'a' && c <= U'z') || (c >= 0xFF41 && c <= 0xFF5A) || (c >= 0x03B1 && c <= 0x03C9 && c != 0x03C2) ||
+        (c >= 0x0430 && c <= 0x044F) || (c >= 0x00E0 && c <= 0x00FE && c != 0x00F7))
+        return c - 0x20;
+    if (c == 0x03C2) // final sigma
+        return 0x03A3;
+    if (c >= 0x0450 && c <= 0x045F)
+        return c - 0x50;
+    if (c >= 0x2170 && c <= 0x217F) // small Roman numerals
+        return c - 0x10;
+    return c;
+}
+
+void AppendUtf8(std::string& out, char32_t c)
+{
+    if (c < 0x80) {
+        out += (char)c;
+    } else if (c < 0x800) {
+        out += (char)(0xC0 | c >> 6);
+        out += (char)(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += (char)(0xE0 | c >> 12);
+        out += (char)(0x80 | (c >> 6 & 0x3F));
+        out += (char)(0x80 | (c & 0x3F));
+    } else {
+        out += (char)(0xF0 | c >> 18);
+        out += (char)(0x80 | (c >> 12 & 0x3F));
+        out += (char)(0x80 | (c >> 6 & 0x3F));
+        out += (char)(0x80 | (c & 0x3F));
+    }
+}
+
+void AddFile(const std::string& path, const FileStatus& status, std::vector<MemberSource>* members)
+{
+    if (status.size > kLh5MaxInput)
+        throw PackError(path + ": " + SizeText(status.size) + " bytes; a member holds at most " +
+                        SizeText(kLh5MaxInput));
+    members->push_back(MemberSource{path, MemberName(BaseName(path), path), status.size, status.modified, nullptr});
+}
+
+bool Excluded(const std::string& name, const std::vector<std::string>& excludes)
+{
+    for (const std::string& pattern : excludes) {
+        if (MatchesPattern(pattern, name))
+            return true;
+    }
+    return false;
+}
+
+void AddFolder(const std::string& folder, const std::vector<std::string>& excludes, std::vector<MemberSource>* members)
+{
+    std::vector<std::string> names;
+    if (int error = ListFolder(folder, &names))
+        throw SystemError(folder, error);
+    names.erase(std::remove_if(names.begin(), names.end(),
+                               [&](const std::string& name) { return Excluded(name, excludes); }),
+                names.end());
+
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+        std::string path = JoinPath(folder, name);
+        FileStatus status;
+        if (int error = StatusOf(path, &status))
+            throw SystemError(path, error);
+        if (status.kind == FileKind::Folder)
+            throw PackError(path + ": is a subfolder; the installer creates no folders, so only files can be packed: "
+                            "move it out, or leave it out with --exclude '" + name + "'");
+        if (status.kind != FileKind::Regular)
+            throw PackError(path + ": not a regular file", EXIT_FILE_ERROR);
+        AddFile(path, status, members);
+    }
+}
+
+} // namespace
+
+std::string MemberName(const std::string& utf8Name, const std::string& path)
+{
+    if (utf8Name.empty())
+        throw PackError(path + ": no file name");
+    for (unsigned char c : utf8Name) {
+        if (c < 0x20 || strchr("<>:\"/\\|?*", c) != nullptr)
+            throw PackError(path + ": name holds a character Windows does not allow in file names");
+    }
+    if (utf8Name.back() == '.' || utf8Name.back() == ' ')
+        throw PackError(path + ": name ends in a dot or space, which Windows drops");
+    if (utf8Name.find("\xC2\xA5") != std::string::npos)
+        throw PackError(path + ": name holds '\xC2\xA5' (U+00A5), which is the backslash's byte in CP932: the "
+                        "installer would take it for a folder separator");
+    std::string name = Cp932FromUtf8(utf8Name, path + ": name");
+    // What the installer's engine would refuse, devices such as CON or NUL above all.
+    if (CheckMemberName(name.c_str()) != FAILURE_NONE)
+        throw PackError(path + ": name is reserved for a device on Windows");
+    if (name.size() > kMaxMemberName)
+        throw PackError(path + ": name is " + std::to_string(name.size()) + " bytes in CP932; the installer takes at most " +
+                        std::to_string(kMaxMemberName));
+    return name;
+}
+
+std::vector<MemberSource> CollectMembers(const std::vector<std::string>& paths, const std::vector<std::string>& excludes)
+{
+    std::vector<MemberSource> members;
+    for (const std::string& path : paths) {
+        FileStatus status;
+        if (int error = StatusOf(path, &status))
+            throw SystemError(path, error);
+        if (status.kind == FileKind::Folder)
+            AddFolder(path, excludes, &members);
+        else if (Excluded(BaseName(path), excludes))
+            continue;
+        else if (status.kind == FileKind::Regular)
+            AddFile(path, status, &members);
+        else
+            throw PackError(path + ": not a regular file or folder", EXIT_FILE_ERROR);
+    }
+    if (members.empty())
+        throw PackError(excludes.empty() ? "no files to pack" : "no files to pack once the excluded ones are left out",
+                        EXIT_USAGE);
+
+    // Windows ignores case in names: two such members would end up as one file.
+    std::map<std::string, const MemberSource*> seen;
+    for (const MemberSource& member : members) {
+        auto inserted = seen.emplace(WindowsNameKey(BaseName(member.path)), &member);
+        if (!inserted.second)
+            throw PackError(member.path + ": same name as " + inserted.first->second->path +
+                            " for Windows, which ignores case; one would overwrite the other");
+    }
+    return members;
+}
+
+std::string WindowsNameKey(const std::string& utf8Name)
+{
+    std::string key;
+    for (size_t i = 0; i < utf8Name.size();) {
+        unsigned char lead = (unsigned char)utf8Name[i];
+        size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        if (i + length > utf8Name.size())
+            length = 1;
+        char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+        for (size_t k = 1; k < length; ++k)
+            c = c << 6 | ((unsigned char)utf8Name[i + k] & 0x3F);
+        AppendUtf8(key, WindowsUpcase(c));
+        i += length;
+    }
+    return key;
+}
+
+FileContents ReadInputFile(const std::string& path, uint64_t maxSize, int64_t expectedSize)
+{
+    InputFile file;
+    if (int error = file.Open(path))
+        throw SystemError(path, error);
+    FileStatus status;
+    if (int error = file.Status(&status))
+        throw SystemError(path, error);
+    if (status.kind != FileKind::Regular)
+        throw PackError(path + ": not a regular file", EXIT_FILE_ERROR);
+    uint64_t size = status.size;
+    if (size > maxSize)
+        throw PackError(path + ": " + SizeText(size) + " bytes; at most " + SizeText(maxSize) + " can be taken",
+                        EXIT_FILE_ERROR);
+    if (expectedSize != kAnySize && size != (uint64_t)expectedSize)
+        throw PackError(path + ": changed since it was listed (" + SizeText((uint64_t)expectedSize) + " bytes, now " +
+                            SizeText(size) + ")",
+                        EXIT_FILE_ERROR);
+
+    FileContents contents;
+    contents.modified = status.modified;
+    ReserveLarge(&contents.bytes, (size_t)size);
+    contents.bytes.resize((size_t)size);
+    size_t filled = 0;
+    for (;;) {
+        // One byte more than the size asks whether the file grew.
+        unsigned char extra;
+        bool full = filled == contents.bytes.size();
+        size_t got = 0;
+        int error = full ? file.Read(&extra, 1, &got)
+                         : file.Read(contents.bytes.data() + filled, contents.bytes.size() - filled, &got);
+        if (error != 0)
+            throw SystemError(path, error);
+        if (got > 0 && full)
+            throw PackError(path + ": grew while it was read; pack it once it is complete", EXIT_FILE_ERROR);
+        if (got == 0 && !full)
+            throw PackError(path + ": became shorter while it was read", EXIT_FILE_ERROR);
+        if (got == 0)
+            break;
+        filled += got;
+    }
+    return contents;
+}
+
+namespace {
+
+// The character at text[*at], moving *at past it: a UTF-8 sequence, or a
+// byte that starts none taken alone.
+char32_t NextCharacter(const std::string& text, size_t* at)
+{
+    unsigned char lead = (unsigned char)text[*at];
+    size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3 : lead >= 0xF0 && lead <= 0xF4 ? 4 : 1;
+    if (*at + length > text.size())
+        length = 1;
+    char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+    for (size_t k = 1; k < length; ++k) {
+        unsigned char next = (unsigned char)text[*at + k];
+        if ((next & 0xC0) != 0x80) {
+            length = 1;
+            c = lead;
+            break;
+        }
+        c = c << 6 | (next & 0x3F);
+    }
+    *at += length;
+    return c;
+}
+
+bool InClass(const std::string& name, char32_t c)
+{
+    if (c >= 0x80)
+        return false;
+    static const struct {
+        const char* name;
+        int (*test)(int);
+    } kClasses[] = {{"alnum", isalnum}, {"alpha", isalpha}, {"blank", isblank}, {"cntrl", iscntrl},
+                    {"digit", isdigit}, {"graph", isgraph}, {"lower", islower}, {"print", isprint},
+                    {"punct", ispunct}, {"space", isspace}, {"upper", isupper}, {"xdigit", isxdigit}};
+    for (const auto& entry : kClasses) {
+        if (name == entry.name)
+            return entry.test((int)c) != 0;
+    }
+    return false;
+}
+
+// The bracket expression that starts at pattern[at], just after its '[':
+// whether c is in it, and where it ends. False when no ']' closes it, and
+// the '[' then stands for itself.
+bool MatchBracket(const std::string& pattern, size_t at, char32_t c, bool* matched, size_t* end)
+{
+    bool negated = at < pattern.size() && (pattern[at] == '!' || pattern[at] == '^');
+    if (negated)
+        ++at;
+    bool found = false;
+    for (bool first = true; at < pattern.size(); first = false) {
+        if (pattern[at] == ']' && !first) {
+            *matched = found != negated;
+            *end = at + 1;
+            return true;
+        }
+        // [:class:], [=c=] and [.c.]
+        if (pattern[at] == '[' && at + 1 < pattern.size() && strchr(":=.", pattern[at + 1]) != nullptr) {
+            const char kind = pattern[at + 1];
+            size_t close = pattern.find(std::string(1, kind) + "]", at + 2);
+            if (close == std::string::npos)
+                return false;
+            std::string inner = pattern.substr(at + 2, close - at - 2);
+            if (kind == ':') {
+                found = found || InClass(inner, c);
+            } else {
+                size_t k = 0;
+                found = found || (!inner.empty() && NextCharacter(inner, &k) == c && k == inner.size());
+            }
+            at = close + 2;
+            continue;
+        }
+        if (pattern[at] == '\\' && at + 1 < pattern.size())
+            ++at;
+        char32_t low = NextCharacter(pattern, &at);
+        char32_t high = low;
+        if (at + 1 < pattern.size() && pattern[at] == '-' && pattern[at + 1] != ']') {
+            ++at;
+            if (pattern[at] == '\\' && at + 1 < pattern.size())
+                ++at;
+            high = NextCharacter(pattern, &at);
+        }
+        found = found || (c >= low && c <= high);
+    }
+    return false;
+}
+
+} // namespace
+
+bool MatchesPattern(const std::string& pattern, const std::string& name)
+{
+    size_t p = 0, n = 0;
+    // Where to go on after the last '*' when what follows it fails: the
+    // pattern after the star, and the name one character further.
+    size_t starPattern = std::string::npos, starName = 0;
+    while (n < name.size()) {
+        size_t nextName = n;
+        char32_t c = NextCharacter(name, &nextName);
+        if (p < pattern.size() && pattern[p] == '*') {
+            starPattern = ++p;
+            starName = n;
+            continue;
+        }
+        bool matched = false;
+        size_t nextPattern = p;
+        if (p < pattern.size()) {
+            size_t end;
+            bool inBracket;
+            if (pattern[p] == '?') {
+                matched = true;
+                nextPattern = p + 1;
+            } else if (pattern[p] == '[' && MatchBracket(pattern, p + 1, c, &inBracket, &end)) {
+                matched = inBracket;
+                nextPattern = end;
+            } else {
+                if (pattern[p] == '\\' && p + 1 < pattern.size())
+                    ++nextPattern;
+                matched = NextCharacter(pattern, &nextPattern) == c;
+            }
+        }
+        if (matched) {
+            p = nextPattern;
+            n = nextName;
+        } else if (starPattern != std::string::npos) {
+            p = starPattern;
+            NextCharacter(name, &starName);
+            n = starName;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
+}

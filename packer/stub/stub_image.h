@@ -1,0 +1,35 @@
+// The installer stub as the packer takes it: one of ours, recognised by the
+// marker resource that resources/installer.rc gives it, unsigned, and
+// optionally branded with the publisher's icon and version information.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "packer/stub/icon_file.h"
+#include "packer/stub/version_resource.h"
+
+// The installer reads its own size and every offset as signed 32-bit numbers.
+const size_t kMaxImage = 0x7FFFFFFF;
+
+// Throws PackError (data error, without the file's name) when program is no
+// Windows program that a payload container can follow: no MZ header, too
+// large for the installer, or one that already carries a container (the
+// installer would find that one instead).
+void CheckCanCarryContainer(const std::vector<uint8_t>& program);
+
+// What build asks of the stub it is given: CheckCanCarryContainer's tests,
+// then that it is one of our stubs and unsigned. Throws PackError as that
+// does.
+void CheckStub(const std::vector<uint8_t>& stub);
+
+struct Branding {
+    std::vector<IconImage> icon; // empty: the stub's own
+    VersionStrings versionStrings; // empty: the stub's own
+};
+
+// The stub with the first icon group (the one Explorer shows) replaced by the
+// icon, or one added when it has none, and with a VERSIONINFO resource of the
+// strings in place of any it had. Throws PackError.
+std::vector<uint8_t> BrandStub(const std::vector<uint8_t>& stub, const Branding& branding);
