@@ -154,17 +154,36 @@ BOOL TemporaryFolder(char* path)
     return FALSE;
 }
 
-BOOL OpenWithShell(HWND owner, const char* verb, const char* file, const char* directory, int show)
+BOOL OpenWithShell(HWND owner, const char* verb, const char* file, const char* directory, int show,
+                   HANDLE* process)
 {
+    // The ANSI and the wide record differ only in their texts' type.
+    SHELLEXECUTEINFOA request;
+    ZeroMemory(&request, sizeof request);
+    request.cbSize = sizeof request;
+    request.fMask = SEE_MASK_FLAG_NO_UI | (process != NULL ? SEE_MASK_NOCLOSEPROCESS : 0);
+    request.hwnd = owner;
+    request.lpVerb = verb;
+    request.lpFile = file;
+    request.lpDirectory = directory;
+    request.nShow = show;
+    BOOL started;
     const WideCalls* wide = NtWideCalls();
-    if (wide == NULL)
-        return (INT_PTR)ShellExecuteA(owner, verb, file, NULL, directory, show) > 32;
-    WidePath wideVerb;
-    WidePath wideFile;
-    WidePath wideDirectory;
-    if ((verb != NULL && !Widen(verb, &wideVerb)) || !Widen(file, &wideFile) ||
-        (directory != NULL && !Widen(directory, &wideDirectory)))
-        return FALSE;
-    return (INT_PTR)wide->shellExecute(owner, verb != NULL ? wideVerb.text : NULL, wideFile.text, NULL,
-                                       directory != NULL ? wideDirectory.text : NULL, show) > 32;
+    if (wide == NULL) {
+        started = ShellExecuteExA(&request);
+    } else {
+        WidePath wideVerb;
+        WidePath wideFile;
+        WidePath wideDirectory;
+        if ((verb != NULL && !Widen(verb, &wideVerb)) || !Widen(file, &wideFile) ||
+            (directory != NULL && !Widen(directory, &wideDirectory)))
+            return FALSE;
+        request.lpVerb = verb != NULL ? (LPCSTR)wideVerb.text : NULL;
+        request.lpFile = (LPCSTR)wideFile.text;
+        request.lpDirectory = directory != NULL ? (LPCSTR)wideDirectory.text : NULL;
+        started = wide->shellExecuteEx((SHELLEXECUTEINFOW*)&request);
+    }
+    if (process != NULL)
+        *process = started ? request.hProcess : NULL;
+    return started;
 }

@@ -25,5 +25,8 @@ BOOL ShortPathOf(const char* path, char* shortPath);
 // The temporary folder, ending in a backslash. FALSE when the system gives
 // none that fits; path then holds it as near as CP932 shows it, for the message.
 BOOL TemporaryFolder(char* path);
-// ShellExecute; TRUE when the shell took it (a result above 32).
-BOOL OpenWithShell(HWND owner, const char* verb, const char* file, const char* directory, int show);
+// ShellExecuteEx, with no box of the shell's own; TRUE when the shell took it.
+// With process, *process is the started program's process handle (to be
+// closed) or NULL when the shell gives none.
+BOOL OpenWithShell(HWND owner, const char* verb, const char* file, const char* directory, int show,
+                   HANDLE* process = NULL);

@@ -1,8 +1,31 @@
 // The installer's member files, the engine's Win32 sink: created through
 // base/files.h, so a CP932 member name such as ソフト.txt is the same file on
 // any ANSI code page. Results are judged only where the engine acts on them.
+#include "base/member_files.h"
+
 #include "base/files.h"
+#include "base/message_pump.h"
 #include "extract/member_sink.h"
+
+// A stored member comes in one piece of any size: it is written a piece at a
+// time, the window answering between pieces, as between the decoder's flushes.
+static const DWORD kWritePiece = 256 * 1024;
+
+// NULL while none is: a variable set at start would cost the stub a section of its own.
+static HANDLE fileInWriting;
+static MemberFileFailure lastFailure;
+
+MemberFileFailure LastMemberFileFailure()
+{
+    return lastFailure;
+}
+
+void CloseMemberFileInWriting()
+{
+    if (fileInWriting != NULL)
+        CloseHandle(fileInWriting);
+    fileInWriting = NULL;
+}
 
 static MemberFile WindowsCreate(const char* path, uint32_t)
 {
@@ -10,14 +33,33 @@ static MemberFile WindowsCreate(const char* path, uint32_t)
     DWORD attributes = AttributesOf(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
         SetAttributesOf(path, attributes & ~FILE_ATTRIBUTE_READONLY);
-    return (MemberFile)OpenFileAt(path, GENERIC_WRITE, 0, CREATE_ALWAYS);
+    HANDLE file = OpenFileAt(path, GENERIC_WRITE, 0, CREATE_ALWAYS);
+    if (file == INVALID_HANDLE_VALUE) {
+        lastFailure.error = GetLastError();
+        lastFailure.writing = FALSE;
+    } else {
+        fileInWriting = file;
+    }
+    return (MemberFile)file;
 }
 
 static uint32_t WindowsWrite(MemberFile file, const unsigned char* bytes, uint32_t count)
 {
-    DWORD written = 0;
-    WriteFile((HANDLE)file, bytes, count, &written, NULL);
-    return written;
+    uint32_t total = 0;
+    while (total < count) {
+        DispatchPendingMessages();
+        DWORD piece = count - total < kWritePiece ? count - total : kWritePiece;
+        DWORD written = 0;
+        // A short write is tried on: the next one tells why (a full disk, or
+        // the installer's own pages that could not be read).
+        if (!WriteFile((HANDLE)file, bytes + total, piece, &written, NULL) || written == 0) {
+            lastFailure.error = GetLastError();
+            lastFailure.writing = TRUE;
+            break;
+        }
+        total += written;
+    }
+    return total;
 }
 
 // A date or time that does not convert leaves the file's own times.
@@ -31,9 +73,9 @@ static void WindowsSetTime(MemberFile file, uint16_t dosDate, uint16_t dosTime)
 
 // The installer writes into a fresh folder of its own: a damaged member's
 // file stays there until the folder goes.
-static bool WindowsClose(MemberFile file, bool)
+static bool WindowsClose(MemberFile, bool)
 {
-    CloseHandle((HANDLE)file);
+    CloseMemberFileInWriting();
     return true;
 }
 

@@ -6,7 +6,7 @@
 
 extern HINSTANCE instanceHandle;
 extern HWND progressWindow;             // NULL when the window could not be created
-extern unsigned char* fileBuffer;       // the whole executable, freed by WinMain
+extern unsigned char* fileBuffer;       // the whole executable, mapped; unmapped by WinMain
 extern DWORD fileSize;
 extern const PayloadHeader* payloadHeader; // inside fileBuffer; NULL until located
 extern const char* installFolder;       // the text read from RES.DAT, during the shortcut dialog

@@ -43,14 +43,10 @@ void GetWindowTextCp932(HWND window, char* text, int capacity)
         return;
     }
     // Half as many characters as bytes: the CP932 form always fits.
-    int characters = capacity / 2;
-    WCHAR* wideText = (WCHAR*)HeapAlloc(GetProcessHeap(), 0, characters * sizeof(WCHAR));
-    if (wideText == NULL)
-        return;
+    WCHAR wideText[kLongestWindowText + 1];
     wideText[0] = L'\0';
-    wide->getWindowText(window, wideText, characters);
+    wide->getWindowText(window, wideText, capacity / 2 < kLongestWindowText ? capacity / 2 : kLongestWindowText + 1);
     NarrowForDisplay(wideText, text, capacity);
-    HeapFree(GetProcessHeap(), 0, wideText);
 }
 
 HWND CreateDialogFromTemplate(int templateId, HWND owner, DLGPROC procedure)

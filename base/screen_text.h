@@ -8,7 +8,8 @@
 int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT flags);
 void SetWindowTextCp932(HWND window, const char* text);
 // text (capacity bytes) = the window's text in CP932, '?' for what has no CP932
-// form; on NT at most capacity / 2 - 1 characters of it.
+// form; on NT at most capacity / 2 - 1 characters of it, and kLongestWindowText.
+const int kLongestWindowText = 511;
 void GetWindowTextCp932(HWND window, char* text, int capacity);
 
 // Modeless and modal dialogs from the templates of instanceHandle.

@@ -2,6 +2,7 @@
 // static import of a function it lacks would keep the stub from loading there.
 #pragma once
 #include <windows.h>
+#include <shellapi.h>
 
 struct WideCalls {
     DWORD(WINAPI* getModuleFileName)(HMODULE, LPWSTR, DWORD);
@@ -20,7 +21,7 @@ struct WideCalls {
     int(WINAPI* getWindowText)(HWND, LPWSTR, int);
     HWND(WINAPI* createDialogParam)(HINSTANCE, LPCWSTR, HWND, DLGPROC, LPARAM);
     INT_PTR(WINAPI* dialogBoxParam)(HINSTANCE, LPCWSTR, HWND, DLGPROC, LPARAM);
-    HINSTANCE(WINAPI* shellExecute)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
+    BOOL(WINAPI* shellExecuteEx)(SHELLEXECUTEINFOW*);
 };
 
 // Every call above on the NT family; NULL on Windows 9x, which keeps the ANSI

@@ -37,13 +37,20 @@ int FlushWindow()
     return 0;
 }
 
+// A window's worth at a time, written and then summed, as decoded members are
+// flushed: between pieces the sink may let the installer's window answer,
+// which a large member summed in one go would keep waiting.
 int CopyStoredMember()
 {
     ExtractState& s = extractState;
     uint32_t count = LoadLe32(s.header + kHeaderOriginalSize);
-    if (WriteMemberBytes(s.outFile, s.memberData, count) < count)
-        return AbortExtraction(kExtractFileError, FAILURE_SHORT_WRITE);
-    s.crc = (uint16_t)UpdateCrc16(s.crcTable, s.crc, s.memberData, count);
+    for (uint32_t done = 0; done < count;) {
+        uint32_t piece = count - done < kWindowSize ? count - done : kWindowSize;
+        if (WriteMemberBytes(s.outFile, s.memberData + done, piece) < piece)
+            return AbortExtraction(kExtractFileError, FAILURE_SHORT_WRITE);
+        s.crc = (uint16_t)UpdateCrc16(s.crcTable, s.crc, s.memberData + done, piece);
+        done += piece;
+    }
     return 0;
 }
 

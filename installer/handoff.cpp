@@ -2,10 +2,14 @@
 
 #include "base/caption.h"
 #include "base/files.h"
+#include "base/member_files.h"
+#include "base/message_pump.h"
 #include "base/paths.h"
 #include "base/process_state.h"
 #include "base/screen_text.h"
 #include "extract/extract.h"
+#include "installer/exit_status.h"
+#include "installer/read_errors.h"
 #include "resources/resource_ids.h"
 #include "shortcuts/shortcut_dialog.h"
 #include "shortcuts/shortcut_probe.h"
@@ -15,56 +19,86 @@ static const DWORD kLookInterval = 1000;
 static const DWORD kPumpInterval = 100;
 static const DWORD kMaxResultSize = MAX_PATH - 1;
 
-static BOOL ExtractIntoWorkFolder(const char* workFolder)
+// format takes the path and, if it asks for it, a name in it.
+static void ShowWarningAbout(const char* format, const char* path, const char* name = "")
+{
+    char text[kFormatBufferSize];
+    wsprintfA(text, format, path, name);
+    ShowWarning(progressWindow, text);
+}
+
+// One failure, one box: damage says to download again; a member that cannot
+// be created or written says so of the work folder, a full disk among them.
+static ExitStatus ExtractIntoWorkFolder(const char* workFolder)
 {
     const unsigned char* archive = (const unsigned char*)payloadHeader + payloadHeader->archiveOffset;
     int result = ExtractArchive(workFolder, archive, (uint32_t)payloadHeader->archiveSize);
     if (result == kExtractDataError) {
         ShowWarning(progressWindow, "解凍でｴﾗｰが起きました｡ ｲﾝｽﾄｰﾙﾌﾟﾛｸﾞﾗﾑのﾌｧｲﾙが壊れている可能性があります。"
                                     "ﾀﾞｳﾝﾛｰﾄﾞし直してください｡");
-    } else if (result < 0) {
-        char text[kFormatBufferSize];
-        wsprintfA(text, "%s にファイルを作成できません｡", workFolder);
-        ShowWarning(progressWindow, text);
+        return EXIT_DAMAGED_INSTALLER;
+    }
+    if (result < 0) {
+        MemberFileFailure failure = LastMemberFileFailure();
+        // The bytes of a stored member come straight from the mapped file.
+        if (failure.writing && (failure.error == ERROR_NOACCESS || failure.error == ERROR_SWAPERROR ||
+                                failure.error == ERROR_INVALID_USER_BUFFER)) {
+            ShowReadError();
+            return EXIT_DAMAGED_INSTALLER;
+        }
+        BOOL full = failure.error == ERROR_DISK_FULL || failure.error == ERROR_HANDLE_DISK_FULL;
+        ShowWarningAbout(failure.writing || full ? "%s にファイルを書き込めません｡ ﾃﾞｨｽｸの空き容量を確認してください｡"
+                                                 : "%s にファイルを作成できません｡",
+                         workFolder);
+        return EXIT_WRITE_FAILED;
     }
     if (result != payloadHeader->memberCount) {
         ShowWarning(progressWindow, "ﾌｧｲﾙの数が異常です｡ ｲﾝｽﾄｰﾙﾌﾟﾛｸﾞﾗﾑのﾌｧｲﾙが壊れている可能性があります｡ "
                                     "ﾀﾞｳﾝﾛｰﾄﾞし直してください｡");
-        return FALSE;
+        return EXIT_DAMAGED_INSTALLER;
     }
-    return result >= 0;
+    return EXIT_INSTALLED;
 }
 
-static BOOL StartInnerInstaller(const char* workFolder)
+// The inner installer's process, or NULL when the shell gave none.
+static HANDLE StartInnerInstaller(const char* workFolder, BOOL* started)
 {
     char program[MAX_PATH];
-    if (JoinPath(program, workFolder, "DEZAZAZE.exe") && OpenWithShell(NULL, NULL, program, workFolder, SW_SHOW))
-        return TRUE;
-    char text[kFormatBufferSize];
-    wsprintfA(text, "%s\\%s を起動できません｡", workFolder, "DEZAZAZE.exe");
-    ShowWarning(progressWindow, text);
-    return FALSE;
+    HANDLE process = NULL;
+    *started = JoinPath(program, workFolder, "DEZAZAZE.exe") &&
+               OpenWithShell(NULL, NULL, program, workFolder, SW_SHOW, &process);
+    if (!*started)
+        ShowWarningAbout("%s\\%s を起動できません｡", workFolder, "DEZAZAZE.exe");
+    return process;
 }
 
-// Waits, with no time-out, until the inner installer has written and closed
-// RES.DAT. Window messages keep flowing so the progress window stays alive;
-// the file system is asked at most once a second.
-static HANDLE WaitForResultFile(const char* path)
+// An exception code for an exit status: the inner installer crashed. A
+// normal exit without RES.DAT may have handed the work to another process.
+static BOOL EndedWithCrash(HANDLE process)
+{
+    DWORD status = STILL_ACTIVE;
+    return process != NULL && WaitForSingleObject(process, 0) == WAIT_OBJECT_0 &&
+           GetExitCodeProcess(process, &status) && status >= 0xC0000000;
+}
+
+// Waits until the inner installer has written and closed RES.DAT, with no
+// time-out unless it crashed (then INVALID_HANDLE_VALUE). Window messages
+// keep flowing so the progress window stays alive; the file system is asked
+// at most once a second.
+static HANDLE WaitForResultFile(const char* path, HANDLE innerInstaller)
 {
     DWORD lastLook = GetTickCount();
     for (;;) {
-        MSG message;
-        while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
+        DispatchPendingMessages();
         Sleep(kPumpInterval);
         if (GetTickCount() - lastLook < kLookInterval)
             continue;
         lastLook = GetTickCount();
+        // Asked before the look: a result written just before the crash still counts.
+        BOOL crashed = EndedWithCrash(innerInstaller);
         // Read sharing only: the open fails while the writer still holds the file.
         HANDLE file = OpenFileAt(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
-        if (file != INVALID_HANDLE_VALUE)
+        if (file != INVALID_HANDLE_VALUE || crashed)
             return file;
     }
 }
@@ -88,14 +122,17 @@ static BOOL ReadInstallFolder(HANDLE file, char* folder)
     return JoinPath(probe, folder, "Morlu.exe") && JoinPath(probe, folder, "Morlu.txt");
 }
 
-static BOOL ReadResultFile(const char* workFolder, char* folder)
+static BOOL ReadResultFile(const char* workFolder, HANDLE innerInstaller, char* folder)
 {
     char path[MAX_PATH];
-    if (!JoinPath(path, workFolder, "RES.DAT"))
-        return FALSE;
-    HANDLE file = WaitForResultFile(path);
-    BOOL read = ReadInstallFolder(file, folder);
-    CloseHandle(file);
+    BOOL read = FALSE;
+    if (JoinPath(path, workFolder, "RES.DAT")) {
+        HANDLE file = WaitForResultFile(path, innerInstaller);
+        if (file != INVALID_HANDLE_VALUE) {
+            read = ReadInstallFolder(file, folder);
+            CloseHandle(file);
+        }
+    }
     if (!read)
         ShowWarning(progressWindow, "ｲﾝｽﾄｰﾙできませんでした｡");
     return read;
@@ -114,15 +151,21 @@ static int ProbeExistingShortcut(const char* folder, char* shortPath)
 int RunInnerInstaller(const char* workFolder)
 {
     SetProgressStep(1);
-    if (!ExtractIntoWorkFolder(workFolder))
-        return 0;
+    ExitStatus extracted = ExtractIntoWorkFolder(workFolder);
+    if (extracted != EXIT_INSTALLED)
+        return extracted;
 
     SetProgressStep(2);
-    if (!StartInnerInstaller(workFolder))
-        return 0;
+    BOOL started;
+    HANDLE innerInstaller = StartInnerInstaller(workFolder, &started);
+    if (!started)
+        return EXIT_INNER_NOT_STARTED;
     char folder[MAX_PATH];
-    if (!ReadResultFile(workFolder, folder))
-        return 0;
+    BOOL read = ReadResultFile(workFolder, innerInstaller, folder);
+    if (innerInstaller != NULL)
+        CloseHandle(innerInstaller);
+    if (!read)
+        return EXIT_INSTALL_FAILED;
 
     SetProgressStep(3);
     char shortPath[MAX_PATH];
@@ -139,5 +182,5 @@ int RunInnerInstaller(const char* workFolder)
         JoinPath(shortPath, folder, "Morlu.txt");
         OpenWithShell(progressWindow, "open", shortPath, NULL, SW_SHOWNORMAL);
     }
-    return 1;
+    return EXIT_INSTALLED;
 }

@@ -3,15 +3,22 @@
 #include "base/process_state.h"
 #include "base/wide_calls.h"
 
-static BOOL ReadWholeFile(HANDLE file)
+// Mapped, not read: the window comes up at once whatever the size, and the
+// pages belong to the file, not to the process's private memory, so a large
+// product costs no memory of its own. A read error of the pages (a CD or a
+// share that goes away) is told by installer/read_errors.cpp.
+static BOOL MapWholeFile(HANDLE file)
 {
-    fileSize = GetFileSize(file, NULL);
-    fileBuffer = (unsigned char*)HeapAlloc(GetProcessHeap(), 0, fileSize ? fileSize : 1);
-    if (fileBuffer == NULL)
+    DWORD high = 0;
+    fileSize = GetFileSize(file, &high);
+    if (high != 0 || fileSize == INVALID_FILE_SIZE)
         return FALSE;
-    DWORD bytesRead = 0;
-    // The scan may only look at bytes that were really read.
-    return ReadFile(file, fileBuffer, fileSize, &bytesRead, NULL) && bytesRead == fileSize;
+    HANDLE mapping = CreateFileMappingA(file, NULL, PAGE_READONLY, 0, 0, NULL);
+    if (mapping == NULL)
+        return FALSE;
+    fileBuffer = (unsigned char*)MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
+    CloseHandle(mapping);
+    return fileBuffer != NULL;
 }
 
 // The own file by its wide name on NT: saved in a folder named outside the
@@ -40,9 +47,9 @@ int LocatePayload()
     int opened = OpenOwnFile(&file);
     if (opened != PAYLOAD_OK)
         return opened;
-    BOOL read = ReadWholeFile(file);
+    BOOL mapped = MapWholeFile(file);
     CloseHandle(file);
-    if (!read)
+    if (!mapped)
         return PAYLOAD_UNREADABLE;
 
     uint32_t headerOffset;

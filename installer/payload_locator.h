@@ -1,6 +1,6 @@
 #pragma once
 
-// Reads the whole executable into fileBuffer and finds its payload container.
+// Maps the whole executable at fileBuffer and finds its payload container.
 // Returns PAYLOAD_OK or the code that the entry shows (see container/payload_container.h).
-// fileBuffer stays allocated on failure too; WinMain frees it.
+// fileBuffer stays mapped on failure too; WinMain unmaps it.
 int LocatePayload();

@@ -4,7 +4,9 @@
 #include "base/caption.h"
 #include "base/process_state.h"
 #include "base/screen_text.h"
+#include "installer/exit_status.h"
 #include "installer/payload_locator.h"
+#include "installer/read_errors.h"
 #include "installer/work_folder.h"
 #include "ui/progress_window.h"
 
@@ -39,10 +41,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     InitCommonControls();
     if (!OperatingSystemSupported()) {
         ShowWarning(NULL, "このﾌﾟﾛｸﾞﾗﾑはWin98/2000以降のOSでのみ動作します｡");
-        return 1;
+        return EXIT_SYSTEM_REFUSED;
     }
     CoInitialize(NULL);
+    TellReadErrors();
 
+    int status = EXIT_DAMAGED_INSTALLER;
     int code = LocatePayload();
     if (code != PAYLOAD_OK) {
         char text[kFormatBufferSize];
@@ -50,12 +54,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         ShowWarning(NULL, text);
     } else {
         ShowProgressWindow();
-        if (UserConfirmed())
-            RunInWorkFolder();
+        status = UserConfirmed() ? RunInWorkFolder() : EXIT_CANCELLED;
         if (progressWindow != NULL)
             DestroyWindow(progressWindow);
     }
     if (fileBuffer != NULL)
-        HeapFree(GetProcessHeap(), 0, fileBuffer);
-    return 0;
+        UnmapViewOfFile(fileBuffer);
+    return status;
 }

@@ -2,11 +2,20 @@
 
 #include "base/caption.h"
 #include "base/files.h"
+#include "base/message_pump.h"
 #include "base/paths.h"
 #include "base/process_state.h"
+#include "installer/exit_status.h"
 #include "installer/handoff.h"
 
 static const int kWorkFolderCandidates = 1000;
+// A file the inner installer or a virus scanner still holds is tried again
+// for up to ten seconds.
+static const int kRemovalAttempts = 100;
+static const DWORD kRemovalPause = 100;
+
+// The folder of the hand-off under way, for a run that must end in its middle.
+static char workFolderInUse[MAX_PATH];
 
 static BOOL CreateWorkFolder(const char* tempPath, char* workFolder)
 {
@@ -21,40 +30,62 @@ static BOOL CreateWorkFolder(const char* tempPath, char* workFolder)
     return FALSE;
 }
 
-// Files go; subfolders, and files that cannot be deleted, keep the folder.
-static void RemoveWorkFolder(const char* workFolder)
+// TRUE when every file in the folder went.
+static BOOL DeleteFilesIn(const char* workFolder)
 {
     char pattern[MAX_PATH];
-    if (JoinPath(pattern, workFolder, "*")) {
-        WIN32_FIND_DATAA entry;
-        ZeroMemory(&entry, sizeof entry);
-        HANDLE search = FindFirstEntry(pattern, &entry);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                char filePath[MAX_PATH];
-                if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                    JoinPath(filePath, workFolder, entry.cFileName))
-                    DeleteFileAt(filePath);
-            } while (FindNextEntry(search, &entry));
-            FindClose(search);
-        }
+    if (!JoinPath(pattern, workFolder, "*"))
+        return TRUE;
+    BOOL allGone = TRUE;
+    WIN32_FIND_DATAA entry;
+    ZeroMemory(&entry, sizeof entry);
+    HANDLE search = FindFirstEntry(pattern, &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            char filePath[MAX_PATH];
+            if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && JoinPath(filePath, workFolder, entry.cFileName))
+                allGone = DeleteFileAt(filePath) && allGone;
+        } while (FindNextEntry(search, &entry));
+        FindClose(search);
     }
-    RemoveFolder(workFolder);
+    return allGone;
+}
+
+// Files go; subfolders, and files that cannot be deleted, keep the folder. A
+// file or the folder still held by another program is tried again for a
+// while, the window answering meanwhile; a subfolder ends the attempts.
+static void RemoveWorkFolder(const char* workFolder)
+{
+    for (int attempt = 1;; ++attempt) {
+        BOOL filesGone = DeleteFilesIn(workFolder);
+        if (RemoveFolder(workFolder) || (filesGone && GetLastError() == ERROR_DIR_NOT_EMPTY) ||
+            attempt == kRemovalAttempts)
+            return;
+        DispatchPendingMessages();
+        Sleep(kRemovalPause);
+    }
+}
+
+void RemoveWorkFolderInUse()
+{
+    if (workFolderInUse[0] != '\0')
+        RemoveWorkFolder(workFolderInUse);
+    workFolderInUse[0] = '\0';
 }
 
 int RunInWorkFolder()
 {
     char tempPath[MAX_PATH];
-    char workFolder[MAX_PATH];
     // No candidate is formed from a folder the system did not give whole.
-    if (!TemporaryFolder(tempPath) || !CreateWorkFolder(tempPath, workFolder)) {
+    if (!TemporaryFolder(tempPath) || !CreateWorkFolder(tempPath, workFolderInUse)) {
         char text[kFormatBufferSize];
         wsprintfA(text, "作業ﾌｫﾙﾀﾞを %s の下に作れません｡", tempPath);
         ShowWarning(progressWindow, text);
-        return 0;
+        workFolderInUse[0] = '\0';
+        return EXIT_NO_WORK_FOLDER;
     }
 
-    int result = RunInnerInstaller(workFolder);
-    RemoveWorkFolder(workFolder);
+    int result = RunInnerInstaller(workFolderInUse);
+    RemoveWorkFolderInUse();
     return result;
 }

@@ -384,10 +384,12 @@ TEST(Output, WindowFlushSizes)
     ASSERT_EQ(1, run.result);
     EXPECT_EQ(std::vector<uint32_t>{262144}, run.files[0].writes);
 
-    // A stored member goes out in one write straight from the archive.
+    // A stored member goes out straight from the archive, a window's worth at
+    // a time, so that the installer's window can answer between the pieces.
     run = ExtractInMemory(ArchiveOf({StoredMember("stored", large)}));
     ASSERT_EQ(1, run.result);
-    EXPECT_EQ(std::vector<uint32_t>{868664}, run.files[0].writes);
+    EXPECT_EQ((std::vector<uint32_t>{262144, 262144, 262144, 82232}), run.files[0].writes);
+    EXPECT_EQ(large, FileBytes(run.files[0]));
 }
 
 TEST(Output, EmptyMembers)

@@ -62,6 +62,7 @@ static Payload PayloadOf(const DemoInstaller& installer)
 {
     Payload payload;
     payload.versionText = installer.versionText;
+    payload.message = installer.message;
     payload.memberCount = installer.memberCount;
     payload.archive.clear();
     for (const Bytes& member : installer.members)

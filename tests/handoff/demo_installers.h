@@ -12,6 +12,7 @@ struct DemoInstaller {
     std::vector<Bytes> members;  // header and data of each archive member, in order
     int32_t memberCount = 0;     // as the payload header will say
     std::string versionText = "1.10";
+    std::string message;         // the confirmation text; none when empty
 };
 
 // The build's demo-setup.exe taken apart.

@@ -5,6 +5,7 @@
 
 #include "archive_builder.h"
 #include "demo_installers.h"
+#include "installer/exit_status.h"
 #include "installer_run.h"
 #include "resources/resource_ids.h"
 #include "window_probe.h"
@@ -127,13 +128,15 @@ protected:
         Finish(dialog, IDNO);
     }
 
-    // Ends a run that failed: no further box, exit code 0, work folder gone.
-    void ExpectCleanEnd()
+    // Ends a run that failed: no further box, the failure's exit status, work folder gone.
+    void ExpectCleanEnd(ExitStatus status)
     {
-        EXPECT_EQ(run_->WaitForExit(), 0u);
+        EXPECT_EQ(run_->WaitForExit(), (DWORD)status);
         EXPECT_EQ(watch_->Added(), std::vector<std::string>{"RAREVURED0"});
         EXPECT_TRUE(run_->TempEntries().empty());
     }
+
+    void ExpectReadErrorWith(const MemberSpec& large);
 
     DemoInstaller demo_;
     std::unique_ptr<InstallerRun> run_;
@@ -260,12 +263,13 @@ TEST_F(Handoff, PackedConfirmationCancelledLeavesNoWorkFolder)
     EXPECT_EQ(info.text, "これは Morlu2 のｲﾝｽﾄｰﾗのﾃﾞﾓです｡\nOK を押すとｲﾝｽﾄｰﾙを始めます｡\n");
     EXPECT_EQ(info.buttons, (std::vector<int>{IDOK, IDCANCEL}));
     PressButton(box, IDCANCEL);
-    EXPECT_EQ(run_->WaitForExit(), 0u);
+    EXPECT_EQ(run_->WaitForExit(), (DWORD)EXIT_CANCELLED);
     EXPECT_TRUE(watch_->Added().empty());
     EXPECT_TRUE(run_->TempEntries().empty());
 }
 
-TEST_F(Handoff, DamagedArchiveTellsBothMessagesAtStepOne)
+// One failure, one box: no member count message after the damage.
+TEST_F(Handoff, DamagedArchiveIsToldOnceAtStepOne)
 {
     StartImage("handoff-damaged", [this] {
         Bytes image = ImageOf(demo_);
@@ -276,18 +280,16 @@ TEST_F(Handoff, DamagedArchiveTellsBothMessagesAtStepOne)
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(StepShown(run_->WaitForProgressWindow(0)), 1);
     ExpectWarning(kDataError);
-    ExpectWarning(kCountError);
-    ExpectCleanEnd();
+    ExpectCleanEnd(EXIT_DAMAGED_INSTALLER);
 }
 
-TEST_F(Handoff, FileErrorTellsTheWorkFolderThenTheCount)
+TEST_F(Handoff, FileErrorTellsTheWorkFolderOnly)
 {
     // The installer makes no folders, so a member in a subfolder cannot be written.
     AddStoredMember(&demo_, "docs\\readme.txt", BytesOf("notes"));
     Start("handoff-file-error");
     ExpectWarning(run_->tempFolder() + "\\RAREVURED0 にファイルを作成できません｡");
-    ExpectWarning(kCountError);
-    ExpectCleanEnd();
+    ExpectCleanEnd(EXIT_WRITE_FAILED);
     EXPECT_FALSE(Exists(installFolder_)) << "not started";
 }
 
@@ -309,8 +311,7 @@ TEST_F(Handoff, HostileMembersAreDamageToldAtOnce)
         }
         Start(std::string("handoff-hostile-") + name);
         ExpectWarning(kDataError);
-        ExpectWarning(kCountError);
-        ExpectCleanEnd();
+        ExpectCleanEnd(EXIT_DAMAGED_INSTALLER);
         EXPECT_FALSE(Exists(installFolder_)) << "not started";
     }
 }
@@ -320,7 +321,7 @@ TEST_F(Handoff, MemberCountOneOffStopsBeforeTheInnerInstaller)
     demo_.memberCount += 1;
     Start("handoff-count", "");
     ExpectWarning(kCountError);
-    ExpectCleanEnd();
+    ExpectCleanEnd(EXIT_DAMAGED_INSTALLER);
     EXPECT_FALSE(Exists(installFolder_)) << "not started";
 }
 
@@ -329,7 +330,7 @@ TEST_F(Handoff, MissingInnerInstallerIsToldWithItsPath)
     DropMember(&demo_, "DEZAZAZE.exe");
     Start("handoff-no-inner");
     ExpectWarning(run_->tempFolder() + "\\RAREVURED0\\DEZAZAZE.exe を起動できません｡");
-    ExpectCleanEnd();
+    ExpectCleanEnd(EXIT_INNER_NOT_STARTED);
 }
 
 // What RES.DAT holds, and whether the installer takes it.
@@ -352,7 +353,7 @@ TEST_P(ResultFile, IsTakenOrToldAsAFailure)
         ASSERT_NE(run_->WaitForMessageBox(), nullptr);
         EXPECT_EQ(StepShown(run_->WaitForProgressWindow(0)), 2);
         ExpectWarning(kInstallFailed);
-        ExpectCleanEnd();
+        ExpectCleanEnd(EXIT_INSTALL_FAILED);
         return;
     }
     HWND dialog = WaitForShortcutDialog();
@@ -429,6 +430,152 @@ TEST_F(Handoff, HeldResultFileIsWaitedForUntilItsWriterCloses)
     HWND dialog = WaitForShortcutDialog();
     ASSERT_NE(dialog, nullptr);
     EXPECT_GE(GetTickCount() - started, 2500u);
+    Finish(dialog, IDNO);
+}
+
+// The run that ends in a failure says it once, in its exit status too, and
+// leaves nothing in %TEMP%.
+
+// CTest mounts a 1 MiB tmpfs there (tests/handoff/CMakeLists.txt).
+TEST_F(Handoff, FullDiskIsToldOnceAsSuchAndLeavesNothing)
+{
+    AddStoredMember(&demo_, "large.bin", RandomBytes(2 << 20, 7));
+    run_.reset(new InstallerRun("handoff-full-disk", Bytes()));
+    std::string temp = MORLU_BUILD_DIR "\\small-disk\\handoff-full-disk";
+    RemoveTree(temp);
+    ASSERT_TRUE(CreateDirectoryA(temp.c_str(), NULL)) << "is the small disk mounted?";
+    run_->SetTempFolder(temp);
+    installFolder_ = run_->folder() + "\\installed";
+    StartInto("");
+    ExpectWarning(temp + "\\RAREVURED0 にファイルを書き込めません｡ ﾃﾞｨｽｸの空き容量を確認してください｡");
+    ExpectCleanEnd(EXIT_WRITE_FAILED);
+    RemoveTree(temp);
+}
+
+TEST_F(Handoff, CrashedInnerInstallerIsAFailureReport)
+{
+    Start("handoff-crash", "crash=1\n");
+    ASSERT_NE(run_->WaitForMessageBox(), nullptr);
+    EXPECT_EQ(StepShown(run_->WaitForProgressWindow(0)), 2);
+    ExpectWarning(kInstallFailed);
+    ExpectCleanEnd(EXIT_INSTALL_FAILED);
+}
+
+// As a virus scanner might, the inner installer holds a file for 3 s after
+// RES.DAT; the installer's clean-up outwaits it.
+TEST_F(Handoff, FileHeldAfterTheResultStillGoes)
+{
+    Start("handoff-held-after", "holdafter=3000\n");
+    HWND dialog = WaitForShortcutDialog();
+    ASSERT_NE(dialog, nullptr);
+    Finish(dialog, IDNO);
+}
+
+// A CD taken out, a share gone: the installer's own pages cannot be read any
+// more, here because its file is cut short behind its back.
+void Handoff::ExpectReadErrorWith(const MemberSpec& large)
+{
+    demo_.members.push_back(MemberBytes(large));
+    demo_.memberCount += 1;
+    demo_.message = "OK?";
+    Start("handoff-read-error");
+    HWND box = run_->WaitForMessageBox();
+    ASSERT_NE(box, nullptr);
+    ASSERT_EQ(ReadMessageBox(box).text, "OK?");
+
+    typedef char*(CDECL * UnixName)(const WCHAR*);
+    UnixName unixName = (UnixName)(void*)GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name");
+    ASSERT_NE(unixName, nullptr);
+    WCHAR program[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, run_->programPath().c_str(), -1, program, MAX_PATH);
+    size_t cut = ImageOf(demo_).size() - (4 << 20);
+    std::string command = "/usr/bin/truncate -s " + std::to_string(cut) + " " + unixName(program);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION truncate = {};
+    ASSERT_TRUE(CreateProcessA(NULL, &command[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &truncate));
+    WaitForSingleObject(truncate.hProcess, WaitLimit(10000));
+    CloseHandle(truncate.hProcess);
+    CloseHandle(truncate.hThread);
+
+    ASSERT_TRUE(Answer(box, IDOK));
+    ExpectWarning("ｲﾝｽﾄｰﾙﾌﾟﾛｸﾞﾗﾑのﾌｧｲﾙを読めません｡ CD やﾈｯﾄﾜｰｸの上にある場合は､"
+                  "ﾊﾟｿｺﾝにｺﾋﾟｰしてから起動してください｡");
+    ExpectCleanEnd(EXIT_DAMAGED_INSTALLER);
+}
+
+// Written straight from the pages: the write fails.
+TEST_F(Handoff, ReadErrorUnderAStoredMemberIsToldAsSuchAndLeavesNothing)
+{
+    ExpectReadErrorWith(StoredMember("large.bin", RandomBytes(8 << 20, 9)));
+}
+
+// Decoded from the pages: the read faults.
+TEST_F(Handoff, ReadErrorUnderACompressedMemberIsToldAsSuchAndLeavesNothing)
+{
+    ExpectReadErrorWith(Lh5Member("large.bin", RandomBytes(8 << 20, 9)));
+}
+
+// The Linux process of a wine program, found by the program's name in /proc;
+// empty when there is none.
+std::string UnixProcessOf(const std::string& programName)
+{
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA("Z:\\proc\\*", &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return "";
+    std::string found;
+    do {
+        std::string pid = entry.cFileName;
+        Bytes text;
+        if (pid.find_first_not_of("0123456789") == std::string::npos &&
+            ReadFileBytes("Z:\\proc\\" + pid + "\\cmdline", &text) &&
+            std::string(text.begin(), text.end()).find(programName) != std::string::npos)
+            found = pid;
+    } while (found.empty() && FindNextFileA(search, &entry));
+    FindClose(search);
+    return found;
+}
+
+// The kernel's count of the process's private memory, in KiB; -1 when it cannot be read.
+long RssAnonOf(const std::string& unixProcess)
+{
+    Bytes text;
+    if (!ReadFileBytes("Z:\\proc\\" + unixProcess + "\\status", &text))
+        return -1;
+    std::string status(text.begin(), text.end());
+    size_t at = status.find("RssAnon:");
+    return at != std::string::npos ? atol(status.c_str() + at + 8) : -1;
+}
+
+// 300 MB of random data: the installer maps its file rather than reading it,
+// so its private memory does not grow with the payload, and its window keeps
+// answering while the members are written.
+TEST_F(Handoff, LargePayloadCostsNoPrivateMemoryAndTheWindowAnswers)
+{
+    AddStoredMember(&demo_, "large.bin", RandomBytes(300 << 20, 11));
+    Start("handoff-large");
+    HWND progress = run_->WaitForProgressWindow();
+    ASSERT_NE(progress, nullptr);
+    std::string installer = UnixProcessOf("handoff-large.exe");
+    ASSERT_NE(installer, "");
+    long largest = -1;
+    int answeredWhileExtracting = 0;
+    HWND dialog = NULL;
+    for (DWORD begun = GetTickCount(); dialog == NULL; Sleep(10)) {
+        ASSERT_LT(GetTickCount() - begun, WaitLimit(60000)) << "no shortcut dialog";
+        largest = std::max(largest, RssAnonOf(installer));
+        if (StepShown(progress) == 1) {
+            DWORD_PTR answer = 0;
+            ASSERT_NE(SendMessageTimeoutA(progress, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 250, &answer), 0)
+                << "the window did not answer while extracting";
+            ++answeredWhileExtracting;
+        }
+        dialog = WaitForShortcutDialog(0);
+    }
+    EXPECT_GT(answeredWhileExtracting, 0) << "the extraction was over before it was looked at";
+    ASSERT_GT(largest, 0) << "the installer's memory was never read";
+    EXPECT_LT(largest, 64 * 1024) << "KiB of private memory for a payload of 300 MB";
     Finish(dialog, IDNO);
 }
 

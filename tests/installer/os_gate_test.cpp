@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "installer/exit_status.h"
 #include "installer_run.h"
 #include "window_probe.h"
 
@@ -33,7 +34,7 @@ TEST_P(OsGate, OlderSystemsAreRefusedBeforeAnythingElse)
     EXPECT_EQ(TopLevelWindowsOf(run.processId()).size(), 1u) << "no progress window behind the refusal";
 
     PressButton(box, IDOK);
-    EXPECT_EQ(run.WaitForExit(), 1u);
+    EXPECT_EQ(run.WaitForExit(), (DWORD)EXIT_SYSTEM_REFUSED);
     EXPECT_TRUE(run.TempEntries().empty());
 }
 
@@ -58,7 +59,7 @@ TEST_P(SupportedOs, NewerSystemsGoOnToThePayload)
     EXPECT_EQ(info.text, "続けますか?");
     EXPECT_EQ(info.caption, "Morlu2 1.10 のｲﾝｽﾄｰﾙ");
     PressButton(box, IDCANCEL);
-    EXPECT_EQ(run.WaitForExit(), 0u);
+    EXPECT_EQ(run.WaitForExit(), (DWORD)EXIT_CANCELLED);
 }
 
 INSTANTIATE_TEST_SUITE_P(Win98MeW2kW10, SupportedOs, ::testing::Values("win98", "winme", "win2k", "win10"),

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "container/payload_container.h"
+#include "installer/exit_status.h"
 #include "installer_run.h"
 #include "window_probe.h"
 
@@ -32,7 +33,7 @@ void ExpectLocatorFailure(const std::string& name, const Bytes& image, int code,
     EXPECT_EQ(info.owner, nullptr);
     EXPECT_EQ(TopLevelWindowsOf(run.processId()).size(), 1u) << "no progress window after a locator failure";
     PressButton(box, IDOK);
-    EXPECT_EQ(run.WaitForExit(), 0u);
+    EXPECT_EQ(run.WaitForExit(), (DWORD)EXIT_DAMAGED_INSTALLER);
     EXPECT_TRUE(run.TempEntries().empty());
 }
 
@@ -45,7 +46,7 @@ void ExpectConfirmation(const std::string& name, const Bytes& image, const std::
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(ReadMessageBox(box).text, message);
     PressButton(box, IDCANCEL);
-    EXPECT_EQ(run.WaitForExit(), 0u);
+    EXPECT_EQ(run.WaitForExit(), (DWORD)EXIT_CANCELLED);
 }
 
 const char kVersionless[] = "Morlu2のｲﾝｽﾄｰﾙ";

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "installer/exit_status.h"
 #include "installer_run.h"
 #include "resources/resource_ids.h"
 #include "window_probe.h"
@@ -31,7 +32,7 @@ TEST(RunSequence, WithoutMessageTheWorkFolderIsMadeAndRemoved)
     FolderWatch watch(run.tempFolder());
     ASSERT_TRUE(run.Start());
     AnswerMissingInnerInstaller(run, "RAREVURED0");
-    EXPECT_EQ(run.WaitForExit(), 0u);
+    EXPECT_EQ(run.WaitForExit(), (DWORD)EXIT_INNER_NOT_STARTED);
     EXPECT_EQ(watch.Added(), std::vector<std::string>{"RAREVURED0"});
     EXPECT_TRUE(run.TempEntries().empty());
 }
@@ -53,7 +54,7 @@ TEST(RunSequence, ConfirmationCancelledLeavesNoWorkFolder)
     EXPECT_EQ(info.owner, progress);
 
     PressButton(box, IDCANCEL);
-    EXPECT_EQ(run.WaitForExit(), 0u);
+    EXPECT_EQ(run.WaitForExit(), (DWORD)EXIT_CANCELLED);
     EXPECT_TRUE(watch.Added().empty());
     EXPECT_TRUE(run.TempEntries().empty());
 }
@@ -75,7 +76,7 @@ TEST(RunSequence, ConfirmationAcceptedRunsInTheNextFreeWorkFolder)
         ASSERT_NE(box, nullptr);
         ASSERT_TRUE(Answer(box, IDOK));
         AnswerMissingInnerInstaller(run, "RAREVURED1");
-        EXPECT_EQ(run.WaitForExit(), 0u);
+        EXPECT_EQ(run.WaitForExit(), (DWORD)EXIT_INNER_NOT_STARTED);
         EXPECT_EQ(watch.Added(), std::vector<std::string>{"RAREVURED1"});
         EXPECT_EQ(run.TempEntries(), std::vector<std::string>{"RAREVURED0"}) << "the taken name is left alone";
     }
@@ -95,7 +96,7 @@ TEST(RunSequence, MissingTemporaryFolderIsToldWithItsPath)
     EXPECT_TRUE(info.warningIcon);
     EXPECT_EQ(info.owner, run.WaitForProgressWindow(0));
     PressButton(box, IDOK);
-    EXPECT_EQ(run.WaitForExit(), 0u);
+    EXPECT_EQ(run.WaitForExit(), (DWORD)EXIT_NO_WORK_FOLDER);
     EXPECT_EQ(GetFileAttributesA(missing.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
@@ -135,7 +136,7 @@ TEST(ProgressWindowOnScreen, SitsAtTheWorkAreasCornerShowingStepZero)
     EXPECT_GT(CountScreenPixels(GetDlgItem(progress, IDC_STEP1_LABEL), RGB(0, 0, 0), 40), 0);
 
     PressButton(box, IDCANCEL);
-    EXPECT_EQ(run.WaitForExit(), 0u);
+    EXPECT_EQ(run.WaitForExit(), (DWORD)EXIT_CANCELLED);
 }
 
 } // namespace

@@ -6,6 +6,8 @@
 //   delay=MS       wait this long before writing RES.DAT
 //   hold=MS        keep RES.DAT open for writing this long before closing it
 //   tickfile=1     write the tick count at start into STARTED.TIC
+//   crash=1        crash (a write through a null pointer) instead of writing RES.DAT
+//   holdafter=MS   after RES.DAT, keep DEZAZAZE.CFG open, unshared, this long
 #include <windows.h>
 
 #include <stdlib.h>
@@ -124,6 +126,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     }
     Install(folder);
 
+    if (Setting(config, "crash", value, sizeof value))
+        *(volatile int*)(INT_PTR)atoi("0") = 1;
+
     char result[32] = "normal";
     Setting(config, "result", result, sizeof result);
     if (lstrcmpA(result, "never") == 0)
@@ -148,6 +153,16 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     char temporary[MAX_PATH];
     InFolder(temporary, "RES.TMP");
     WriteWhole(temporary, bytes, size);
+    // As a virus scanner might: the installer's clean-up must wait for it.
+    HANDLE held = INVALID_HANDLE_VALUE;
+    char heldPath[MAX_PATH];
+    InFolder(heldPath, "DEZAZAZE.CFG");
+    if (Setting(config, "holdafter", value, sizeof value))
+        held = CreateFileA(heldPath, GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
     MoveFileA(temporary, path);
+    if (held != INVALID_HANDLE_VALUE) {
+        Sleep(atoi(value));
+        CloseHandle(held);
+    }
     return 0;
 }
