@@ -3,8 +3,10 @@
 text (English prose: the system's Debian changelogs), binary (x86 programs:
 wine's Windows DLLs and programs), stored (random bytes, which jlha stores),
 small (2,400 files of 256 bytes to 20 KB cut from the others) and base64
-(random bytes in base64 lines). About 31 MB each, small 11 MB. Generated
-parts are the same on every run; the system's files depend on what is installed.
+(random bytes in base64 lines), and text1 and binary1, the bytes of text and
+binary as one member each (members are what extraction spreads over cores).
+About 31 MB each, small 11 MB. Generated parts are the same on every run; the
+system's files depend on what is installed.
 
 Usage: bench/make_corpus.py FOLDER [KIND...]"""
 import base64
@@ -15,7 +17,7 @@ import sys
 from pathlib import Path
 
 MB = 1 << 20
-KINDS = ("text", "binary", "stored", "small", "base64")
+KINDS = ("text", "binary", "stored", "small", "base64", "text1", "binary1")
 PROGRAMS = Path("/usr/lib/x86_64-linux-gnu/wine/x86_64-windows")
 
 
@@ -62,6 +64,10 @@ def make(folder, kind):
     elif kind == "binary":
         for path in programs(30 * MB):
             (folder / path.name).write_bytes(path.read_bytes())
+    elif kind == "text1":
+        (folder / "changes.txt").write_bytes(english(30 * MB))
+    elif kind == "binary1":
+        (folder / "programs.bin").write_bytes(b"".join(path.read_bytes() for path in programs(30 * MB)))
     elif kind == "stored":
         write_pieces(folder, "noise", ".dat", rng.randbytes(30 * MB), 5 * MB)
     elif kind == "base64":

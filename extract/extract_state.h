@@ -19,6 +19,14 @@ const unsigned kPtTableBits = 8;
 // up; the char/length code needs fewer than 510 nodes of its own.
 const unsigned kTreeNodes = 2 * kCharSymbols;
 
+// The decoder's run loop (lh5_decoder.cpp) and its table: for the packer on
+// 64-bit hosts. With 32-bit registers it decodes slower than the plain loop,
+// and the installer, built for size, keeps to the plain loop alone, which
+// MORLU_LH5_PLAIN_LOOP chooses for a fuzzer.
+#if !defined(MORLU_INSTALLER_ENGINE) && !defined(MORLU_LH5_PLAIN_LOOP) && UINTPTR_MAX > 0xFFFFFFFFu
+#define MORLU_LH5_RUNS 1
+#endif
+
 struct ExtractState {
     // The lh5 dictionary and at the same time the output buffer of a member.
     unsigned char window[kWindowSize];
@@ -37,6 +45,15 @@ struct ExtractState {
     uint16_t cTable[1 << kCharTableBits];
     uint16_t oneChild[kTreeNodes];
     uint16_t zeroChild[kTreeNodes];
+#ifdef MORLU_LH5_RUNS
+    // The run loop's table, made from cTable and ptTable for each block: an
+    // entry decodes a literal, or a reference with its position code and
+    // extra bits.
+    uint64_t symbolTable[1 << kCharTableBits];
+    // Row b starts with the byte b: the run loop copies a literal from its
+    // row as it copies a reference from the window.
+    unsigned char literalRows[257 * 16];
+#endif
     uint16_t blockSize; // symbols of the block still to come after the current one
 
     uint16_t crc;

@@ -4,6 +4,12 @@
 // that consumes any of those zero bits is damaged: that is checked whenever a
 // block header is read, before each window flush and at the member's end, so
 // a stream cut short fails before it can write more than a window.
+//
+// Where the packer runs on a 64-bit host, most symbols take the run loop
+// (DecodeRun): a table made for each block decodes a literal, or a reference
+// with its position code and extra bits, in one look-up, and both are copied
+// alike, without a branch on which it was; the plain loop takes the symbols
+// near the ends of the block, the member, the input and the window.
 #include "extract/lh5_decoder.h"
 
 #include <string.h>
@@ -177,6 +183,93 @@ static void BuildTable(unsigned symbols, const uint8_t* lengths, unsigned tableB
         table[index] = unassigned;
 }
 
+#ifdef MORLU_LH5_RUNS
+// The run loop's entries. Bits 0-5 hold the bits an entry takes: a literal's
+// code, or a reference's char code, position code and extra bits. Bits 8-16
+// hold the bytes it makes (1 for a literal), bits 20-31 a literal's row in
+// literalRows, and bits 32-63 what, added to those bits read as one number,
+// gives the distance. kUnusual entries take no bits: their symbol is decoded
+// from cTable, the trees and ptTable (a code longer than the table, a
+// reference whose position code lies beyond it, a code of no bits).
+static const uint64_t kUnusual = 0x40;
+static const uint64_t kReference = 0x80;
+
+// count is a power of two; four entries go in two 16-byte stores.
+static inline void FillSymbolEntries(uint64_t* entries, uint64_t value, unsigned count)
+{
+    if (count < 4) {
+        for (unsigned k = 0; k < count; ++k)
+            entries[k] = value;
+        return;
+    }
+    const uint64_t two[2] = {value, value};
+    for (unsigned k = 0; k < count; k += 4) {
+        memcpy(entries + k, two, 16);
+        memcpy(entries + k + 2, two, 16);
+    }
+}
+
+// A literal's distance is 16 whatever its code's bits: the run loop's test
+// of a reference's distance lets it through.
+static uint64_t LiteralEntry(unsigned index, unsigned codeLength, unsigned symbol)
+{
+    const int32_t code = (int32_t)(index >> (kCharTableBits - codeLength));
+    return (uint64_t)(uint32_t)(16 - code) << 32 | symbol << 24 | 1u << 8 | codeLength;
+}
+
+// The entries of a reference of length bytes whose char code, of codeLength
+// bits, starts at index: the index bits after the char code start its
+// position code, which the position code's entry at the index shifted by the
+// char code holds whatever the bits after it, and where that code fits
+// within them an entry holds both codes and the extra bits.
+static void BuildReferenceEntries(unsigned index, unsigned codeLength, unsigned length)
+{
+    ExtractState& s = extractState;
+    const unsigned room = kCharTableBits - codeLength;
+    for (unsigned rest = 0; rest < 1u << room;) {
+        const uint16_t position = s.ptTable[rest << codeLength >> (kCharTableBits - kPtTableBits)];
+        const unsigned positionLength = LeafLength(position);
+        unsigned count = 1;
+        uint64_t entry = kUnusual;
+        if (!(position & kNode) && positionLength <= room) {
+            count = rest & ((1u << (room - positionLength)) - 1) ? 1 : 1u << (room - positionLength);
+            const unsigned slot = LeafSymbol(position);
+            const unsigned extraBits = slot >= 2 ? slot - 1 : 0;
+            const unsigned bits = codeLength + positionLength + extraBits;
+            const int32_t codes = (int32_t)((index + rest) >> (room - positionLength));
+            const int32_t base = (int32_t)(slot >= 2 ? 1u << extraBits : slot) + 1;
+            if (bits > 0)
+                entry = (uint64_t)(uint32_t)(base - (codes << extraBits)) << 32 | length << 8 | kReference | bits;
+        }
+        FillSymbolEntries(s.symbolTable + index + rest, entry, count);
+        rest += count;
+    }
+}
+
+// Range by range: a code of the table fills a range aligned to its size,
+// which the walk lands on; the patterns no code covers, after the last code,
+// go one by one where they are not so aligned.
+static void BuildSymbolTable()
+{
+    ExtractState& s = extractState;
+    for (unsigned index = 0; index < 1u << kCharTableBits;) {
+        const uint16_t leaf = s.cTable[index];
+        const unsigned symbol = LeafSymbol(leaf);
+        const unsigned codeLength = LeafLength(leaf);
+        unsigned count = 1;
+        if (!(leaf & kNode) && codeLength <= kCharTableBits)
+            count = index & ((1u << (kCharTableBits - codeLength)) - 1) ? 1 : 1u << (kCharTableBits - codeLength);
+        if (leaf & kNode || codeLength == 0 || codeLength > kCharTableBits)
+            FillSymbolEntries(s.symbolTable + index, kUnusual, count);
+        else if (symbol < 256)
+            FillSymbolEntries(s.symbolTable + index, LiteralEntry(index, codeLength, symbol), count);
+        else
+            BuildReferenceEntries(index, codeLength, symbol - 253);
+        index += count;
+    }
+}
+#endif
+
 static const unsigned kNoSpecialIndex = ~0u;
 
 // The code-length code has a 2-bit zero run after its third length (special
@@ -260,8 +353,10 @@ static int ReadCharLengths()
 }
 
 // Kept out of line, like the edge copy: inlined, they would crowd the symbol
-// loop's registers.
+// loop's registers. A block header is out of line but not cold: small members
+// read one for every few thousand bytes.
 #define COLD __attribute__((noinline, cold))
+#define NOINLINE __attribute__((noinline))
 
 // The full window's flush from the symbol loop, whose reader stands at in and
 // bitCount.
@@ -273,7 +368,7 @@ static COLD int FlushFullWindow(const unsigned char* in, unsigned bitCount)
 }
 
 // The block's symbol count less one; a count of 0 gives 65,536 symbols.
-static COLD int ReadBlockHeader()
+static NOINLINE int ReadBlockHeader()
 {
     ExtractState& s = extractState;
     s.blockSize = (uint16_t)(GetBits(16) - 1);
@@ -284,6 +379,10 @@ static COLD int ReadBlockHeader()
         code = ReadPtLengths(kPositionSymbols, 4, kNoSpecialIndex);
     if (code == 0 && ConsumedPastEnd(s.memberData, s.bitCount))
         code = AbortExtraction(kExtractDataError, FAILURE_DATA_PAST_END);
+#ifdef MORLU_LH5_RUNS
+    if (code == 0)
+        BuildSymbolTable();
+#endif
     return code;
 }
 
@@ -366,6 +465,148 @@ static inline void CopyWithSlack(unsigned char* out, unsigned distance, unsigned
     }
 }
 
+// A position code and its extra bits, through the tables and trees: the
+// reader holds at least 35 bits. Returns the distance.
+static inline unsigned DecodeDistance(uint64_t& bitBuf, unsigned& bitCount)
+{
+    const ExtractState& s = extractState;
+    uint16_t entry = s.ptTable[bitBuf >> (64 - kPtTableBits)];
+    if (entry & kNode)
+        entry = WalkTree(entry, bitBuf, (uint64_t)1 << (63 - kPtTableBits));
+    unsigned used = LeafLength(entry);
+    bitBuf <<= used;
+    bitCount -= used;
+    unsigned distance = LeafSymbol(entry);
+    if (distance >= 2) {
+        unsigned extraBits = distance - 1;
+        distance = (1u << extraBits) + (unsigned)(bitBuf >> (64 - extraBits));
+        bitBuf <<= extraBits;
+        bitCount -= extraBits;
+    }
+    return distance + 1;
+}
+
+#ifdef MORLU_LH5_RUNS
+// Room a run keeps before slackEnd: a longest reference and its slack.
+const unsigned kRunRoom = 256 + kCopySlack;
+
+// A symbol takes at most 44 bits: 16 of char code, and 28 of position code
+// and extra bits (a code of 16 bits and 12 extra bits, or symbol 0's 23 where
+// no code covers the bits). A run refills after each: the first refill moves
+// the reader by 7 bytes at most, each later one by 6, and the k-th symbol's
+// refill loads 8 bytes from 7 + 6 (k - 1) bytes on, 6 k + 9 bytes in all.
+static inline uint32_t SymbolsTheInputHolds(const unsigned char* in, const unsigned char* end)
+{
+    return end - in >= 15 ? (uint32_t)(end - in - 9) / 6 : 0;
+}
+
+// The run loop's refill. Only the low six bits of bitCount count: the loop
+// subtracts whole table entries, whose other fields lie above them.
+static inline void RefillEight(uint64_t& bitBuf, unsigned& bitCount, const unsigned char*& in)
+{
+    bitBuf |= LoadBe64(in) >> (bitCount & 63);
+    in += (~bitCount & 63) >> 3;
+    bitCount |= 56;
+}
+
+// A reference whose source starts before the window, far from the window's
+// end: its source wraps, its output does not.
+static COLD void CopyFromWindowEnd(unsigned char* out, unsigned distance, unsigned length)
+{
+    unsigned char* const windowEnd = extractState.window + kWindowSize;
+    const unsigned char* from = out + kWindowSize - distance;
+    for (; length > 0; --length) {
+        *out++ = *from++;
+        if (from == windowEnd)
+            from = extractState.window;
+    }
+}
+
+// A reference of the run loop that its 32-byte copy cannot take.
+static NOINLINE unsigned char* CopyUncommonReference(unsigned char* out, unsigned distance, unsigned length)
+{
+    if (distance > (uint32_t)(out - extractState.window))
+        CopyFromWindowEnd(out, distance, length);
+    else
+        CopyWithSlack(out, distance, length);
+    return out + length;
+}
+
+struct BitReader {
+    uint64_t bitBuf;
+    unsigned bitCount;
+    const unsigned char* in;
+};
+
+// Decodes up to *symbols symbols (counted down) into out, and stops once out
+// reaches limit; returns the new output position. The caller sees to it that
+// the input holds that many symbols (SymbolsTheInputHolds), that out lies 16
+// bytes or more into the window and that limit keeps kRunRoom before
+// slackEnd: no symbol then needs a test of the input or a flush. Each symbol
+// leaves at least 12 of the 56 bits a refill gives, enough for the next
+// entry, which is looked up before the copy.
+static NOINLINE unsigned char* DecodeRun(BitReader& reader, unsigned char* out, unsigned char* const limit,
+                                         uint32_t* symbols)
+{
+    ExtractState& s = extractState;
+    const uint64_t* const table = s.symbolTable;
+    const unsigned char* const rows = s.literalRows;
+    const unsigned char* const window = s.window;
+    uint64_t bitBuf = reader.bitBuf;
+    unsigned bitCount = reader.bitCount;
+    const unsigned char* in = reader.in;
+    uint32_t left = *symbols;
+
+    RefillEight(bitBuf, bitCount, in);
+    uint64_t entry = table[bitBuf >> (64 - kCharTableBits)];
+    do {
+        if (!(entry & kUnusual)) {
+            // Literal or reference: which one selects the source, not a branch.
+            const unsigned bits = entry & 63;
+            const uint32_t value = (uint32_t)(bitBuf >> (-bits & 63));
+            bitBuf <<= bits;
+            bitCount -= (unsigned)entry;
+            const unsigned length = entry >> 8 & 0x1FF;
+            const unsigned distance = value + (uint32_t)(entry >> 32);
+            const uintptr_t reference = 0 - (uintptr_t)(entry >> 7 & 1);
+            const uintptr_t row = (uintptr_t)(rows + (entry >> 20 & 0xFF0));
+            const unsigned char* const from =
+                (const unsigned char*)(row ^ (((uintptr_t)(out - distance) ^ row) & reference));
+            const uint32_t reach = (uint32_t)(out - window) - 16;
+            entry = table[bitBuf >> (64 - kCharTableBits)];
+            RefillEight(bitBuf, bitCount, in);
+            // A distance below 16 would have the copy read what it writes, one
+            // beyond reach + 16 a source before the window (a literal's is 16).
+            if (distance - 16 > reach || length > 32) {
+                out = CopyUncommonReference(out, distance, length);
+            } else {
+                memcpy(out, from, 16);
+                memcpy(out + 16, from + 16, 16);
+                out += length;
+            }
+            continue;
+        }
+        uint16_t leaf = s.cTable[bitBuf >> (64 - kCharTableBits)];
+        if (leaf & kNode)
+            leaf = WalkTree(leaf, bitBuf, (uint64_t)1 << (63 - kCharTableBits));
+        bitBuf <<= LeafLength(leaf);
+        bitCount -= LeafLength(leaf);
+        if (LeafSymbol(leaf) < 256)
+            *out++ = (unsigned char)LeafSymbol(leaf);
+        else
+            out = CopyUncommonReference(out, DecodeDistance(bitBuf, bitCount), LeafSymbol(leaf) - 253);
+        entry = table[bitBuf >> (64 - kCharTableBits)];
+        RefillEight(bitBuf, bitCount, in);
+    } while (--left > 0 && out < limit);
+
+    reader.bitBuf = bitBuf;
+    reader.bitCount = bitCount & 63;
+    reader.in = in;
+    *symbols = left;
+    return out;
+}
+#endif
+
 // The symbol loop, with the reader and the output position in locals.
 // *remaining is the original size counted down by each symbol's bytes.
 static int DecodeSymbols(uint32_t* remaining)
@@ -381,8 +622,30 @@ static int DecodeSymbols(uint32_t* remaining)
     unsigned blockSize = s.blockSize;
     uint32_t left = *remaining;
     int code = 0;
+#ifdef MORLU_LH5_RUNS
+    unsigned char* const runEnd = slackEnd - kRunRoom;
+#endif
 
     while (left > 0) {
+#ifdef MORLU_LH5_RUNS
+        uint32_t symbols = SymbolsTheInputHolds(in, end);
+        if (symbols > blockSize)
+            symbols = blockSize;
+        if (symbols > 0 && out < runEnd && out - s.window >= 16) {
+            unsigned char* const limit = (uint32_t)(runEnd - out) < left ? runEnd : out + left;
+            BitReader reader = {bitBuf, bitCount, in};
+            unsigned char* const runStart = out;
+            blockSize -= symbols;
+            out = DecodeRun(reader, out, limit, &symbols);
+            blockSize += symbols;
+            bitBuf = reader.bitBuf;
+            bitCount = reader.bitCount;
+            in = reader.in;
+            const uint32_t made = (uint32_t)(out - runStart);
+            left = made < left ? left - made : 0;
+            continue;
+        }
+#endif
         if (blockSize == 0) {
             s.bitBuf = bitBuf;
             s.bitCount = bitCount;
@@ -426,20 +689,7 @@ static int DecodeSymbols(uint32_t* remaining)
         unsigned length = symbol - 253;
         if (bitCount < 35)
             Refill(bitBuf, bitCount, in, end);
-        entry = s.ptTable[bitBuf >> (64 - kPtTableBits)];
-        if (entry & kNode)
-            entry = WalkTree(entry, bitBuf, (uint64_t)1 << (63 - kPtTableBits));
-        used = LeafLength(entry);
-        bitBuf <<= used;
-        bitCount -= used;
-        unsigned distance = LeafSymbol(entry);
-        if (distance >= 2) {
-            unsigned extraBits = distance - 1;
-            distance = (1u << extraBits) + (unsigned)(bitBuf >> (64 - extraBits));
-            bitBuf <<= extraBits;
-            bitCount -= extraBits;
-        }
-        distance += 1;
+        unsigned distance = DecodeDistance(bitBuf, bitCount);
 
         if (distance <= (uint32_t)(out - s.window) && out + length + kCopySlack <= slackEnd) {
             CopyWithSlack(out, distance, length);
@@ -469,6 +719,10 @@ static int DecodeSymbols(uint32_t* remaining)
 int DecodeLh5Member()
 {
     ExtractState& s = extractState;
+#ifdef MORLU_LH5_RUNS
+    for (unsigned byte = 0; byte < 256; ++byte)
+        s.literalRows[16 * byte] = (unsigned char)byte;
+#endif
     s.blockSize = 0;
     s.bitBuf = 0;
     s.bitCount = 0;

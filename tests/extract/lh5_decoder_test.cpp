@@ -501,6 +501,51 @@ TEST(Lh5Decoder, AReferenceEndingAtTheWindowsEndFlushesIt)
     EXPECT_EQ((std::vector<uint32_t>{262144, 15}), run.files[0].writes);
 }
 
+// Every short distance with lengths around the copies' steps (8, 16, 32
+// bytes), far enough into a member that the fast paths take them, each one
+// between literals; the member then fills the window. In a second member,
+// references reach before its start from 40 bytes in.
+TEST(Lh5Decoder, ReferencesOfEveryShortDistanceAndStep)
+{
+    std::vector<Lh5Token> tokens = Literals(RandomBytes(300, 50));
+    for (unsigned distance = 1; distance <= 40; ++distance) {
+        for (unsigned length : {3u, 7u, 8u, 9u, 15u, 16u, 17u, 31u, 32u, 33u, 48u, 256u}) {
+            tokens.push_back(Lh5Token::Reference(length, distance));
+            tokens.push_back(Lh5Token::Literal((uint8_t)(distance * 7 + length)));
+        }
+    }
+    // A block of their own gives them short codes, which the fast paths take.
+    BitWriter out;
+    WriteBlock(out, tokens);
+    std::vector<Lh5Token> rest = GreedyTokens(TextBytes(kWindow - Expand(tokens).size(), 52));
+    WriteBlock(out, rest);
+    tokens.insert(tokens.end(), rest.begin(), rest.end());
+    const Bytes window = Expand(tokens);
+    ASSERT_EQ(kWindow, window.size());
+    MemoryRun run = DecodeStream(out.Finish(), (uint32_t)window.size(), window);
+    ASSERT_EQ(1, run.result);
+    EXPECT_EQ(window, FileBytes(run.files[0]));
+
+    std::vector<Lh5Token> second = Literals(RandomBytes(40, 51));
+    for (unsigned distance : {41u, 100u, 5000u, 8192u})
+        second.push_back(Lh5Token::Reference(256, distance));
+    second.push_back(Lh5Token::Reference(40, 41));
+    Bytes made;
+    for (const Lh5Token& token : second) {
+        for (unsigned i = 0; i < (token.symbol < 256 ? 1 : token.symbol - 253); ++i) {
+            uint8_t byte = token.symbol < 256 ? (uint8_t)token.symbol
+                           : made.size() >= token.distance ? made[made.size() - token.distance]
+                                                           : window[kWindow - token.distance + made.size()];
+            made.push_back(byte);
+        }
+    }
+    BitWriter secondStream;
+    WriteBlock(secondStream, second);
+    run = ExtractInMemory(ArchiveOf({StreamMember(secondStream.Finish(), (uint32_t)made.size(), made)}));
+    ASSERT_EQ(1, run.result);
+    EXPECT_EQ(made, FileBytes(run.files[0]));
+}
+
 TEST(Lh5Decoder, LongRunsRepeatTheLastByte)
 {
     Bytes runs(300000, 'r');
