@@ -157,6 +157,37 @@ TEST(PackCli, OnlyProgramsAreSearchedForAContainer)
     EXPECT_TRUE(Contains(bare.err, "other.exe: a program without a payload container")) << bare.err;
 }
 
+// Nothing that holds no archive passes as one of no members: list, test and
+// extract call it damaged, whatever its bytes.
+TEST(PackCli, AFileWithoutAnArchiveIsDamagedNotEmpty)
+{
+    Bytes leadingZero = RandomBytes(5000, 94);
+    leadingZero[0] = 0; // an end mark where the first header would be
+    const std::string program = std::string(MORLU_SOURCE_DIR) + "/build/win64/demo-product/Morlu.exe";
+    ASSERT_EQ(0, RunCommand("test -f " + Quote(program))) << program << " is not built (scripts/build)";
+    const std::string in = FreshFolder("inputs");
+    WriteWholeFile(in + "/empty.exe", Bytes());
+    WriteWholeFile(in + "/zero.lzh", leadingZero);
+    WriteWholeFile(in + "/noise.bin", RandomBytes(5000, 95));
+    const std::vector<std::pair<std::string, std::string>> inputs = {
+        {in + "/empty.exe", "empty.exe: an empty file, neither an installer nor an LHA archive"},
+        {in + "/zero.lzh", "zero.lzh: neither an installer"},
+        {in + "/noise.bin", "noise.bin: neither an installer"},
+        {program, "Morlu.exe: a program without a payload container"},
+    };
+    for (const auto& input : inputs) {
+        for (const char* command : {"list ", "test ", "extract "}) {
+            std::string folder = FreshFolder("out");
+            Outcome outcome =
+                Pack(command + Quote(input.first) + (command[0] == 'e' ? " -C " + Quote(folder) : ""));
+            EXPECT_EQ(2, outcome.status) << command << input.first;
+            EXPECT_EQ("", outcome.out) << command << input.first;
+            EXPECT_TRUE(Contains(outcome.err, input.second)) << command << outcome.err;
+            EXPECT_TRUE(FilesBelow(folder).empty());
+        }
+    }
+}
+
 TEST(PackCli, ListReportsDamagedHeaders)
 {
     Bytes archive = TwoMembers();
