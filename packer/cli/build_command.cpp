@@ -122,7 +122,8 @@ static void PrintBuildHelp()
                   "Japan. With SOURCE_DATE_EPOCH (seconds since 1970) set, no member is dated\n"
                   "later than it.\n\n"
                   "Limits: a file of at most 4,294,967,294 bytes a member, a whole installer\n"
-                  "of at most 2,147,483,647 bytes (it reads itself with signed 32-bit sizes),\n"
+                  "of at most 1,073,741,824 bytes (1 GiB: the installer maps the whole of itself\n"
+                  "into memory, and 32-bit Windows seldom has a larger block of addresses free),\n"
                   "a message file of at most 1 MiB. Inputs must be regular files that do not\n"
                   "change while they are read; no file named here is ever written.\n\n"
                   "Every compressed member is decoded as the installer will decode it, and the\n"
@@ -279,7 +280,7 @@ static std::string MessageText(const std::string& path, TextEncoding encoding)
 
 static std::vector<uint8_t> StubImage(const BuildOptions& options)
 {
-    std::vector<uint8_t> stub = ReadInputFile(options.stub, kMaxImage).bytes;
+    std::vector<uint8_t> stub = ReadInputFile(options.stub, kMaxInstaller).bytes;
     Branding branding;
     branding.versionStrings = options.versionStrings;
     if (!options.icon.empty()) {
@@ -349,6 +350,21 @@ static int Build(const BuildOptions& options)
     uint64_t total = 0;
     for (const MemberSource& member : members)
         total += member.PackedSize();
+    const uint64_t messageBytes = message.empty() ? 0 : message.size() + 1;
+    auto checkSize = [&options](uint64_t size, const std::string& packedSoFar) {
+        try {
+            CheckInstallerSize(size, packedSoFar);
+        } catch (const PackError& e) {
+            throw PackError(options.output + ": " + e.what());
+        }
+    };
+    // The size if no member shrank, which stored members never do: told
+    // before any file is read.
+    uint64_t unpacked = image.bytes.size() + 1 + messageBytes;
+    for (const MemberSource& member : members)
+        unpacked += kLevel1HeaderBytes + member.name.size() + member.PackedSize();
+    if (options.method == PackMethod::Lh0)
+        checkSize(unpacked, "");
 
     OutputFile out(options.output);
     out.Write(image.bytes.data(), image.bytes.size());
@@ -359,6 +375,11 @@ static int Build(const BuildOptions& options)
         members, options.method,
         [&](size_t i, const PackedFile& file) {
             const MemberSource& member = members[i];
+            // Packing stops once the installer is sure to be too large.
+            uint64_t body = file.packed.compressed ? file.packed.stream.size() : file.size;
+            bool last = i + 1 == members.size();
+            checkSize(image.bytes.size() + writer.Size() + file.header.size() + body + 1 + messageBytes,
+                      last ? "" : std::to_string(i + 1) + " of " + std::to_string(members.size()) + " members packed");
             writer.Add(member.name, file.stored.data(), file.size, member.modified, file.packed);
             headers.push_back(file.header);
         },

@@ -23,6 +23,17 @@ void CheckMessageText(const std::string& message)
         throw PackError("message text holds a NUL byte, which would cut it short");
 }
 
+void CheckInstallerSize(uint64_t size, const std::string& packedSoFar)
+{
+    if (size <= kMaxInstaller)
+        return;
+    std::string sizeIs = packedSoFar.empty() ? SizeText(size) + " bytes"
+                                             : "more than " + SizeText(size) + " bytes (" + packedSoFar + ")";
+    throw PackError("the installer would be " + sizeIs + "; it may be at most " + SizeText(kMaxInstaller) +
+                    " bytes (1 GiB): it maps the whole of itself into memory, and 32-bit Windows seldom has a "
+                    "larger block of addresses free");
+}
+
 InstallerImage StartInstallerImage(const std::vector<uint8_t>& stub)
 {
     // Taken once more as it now is: an icon's image could have formed a
@@ -46,9 +57,7 @@ std::vector<uint8_t> PayloadHeaderBytes(size_t headerOffset, size_t archiveSize,
     CheckMessageText(message);
     const size_t archiveOffset = sizeof(PayloadHeader);
     const size_t messageBytes = message.empty() ? 0 : message.size() + 1;
-    if ((uint64_t)headerOffset + archiveOffset + archiveSize + messageBytes > kMaxImage)
-        throw PackError("the installer would exceed " + std::to_string(kMaxImage) +
-                        " bytes, more than it can read of itself");
+    CheckInstallerSize((uint64_t)headerOffset + archiveOffset + archiveSize + messageBytes);
 
     std::vector<uint8_t> header(sizeof(PayloadHeader), 0);
     memcpy(header.data(), versionText.data(), versionText.size());

@@ -31,17 +31,6 @@ std::string JoinPath(const std::string& folder, const std::string& name)
     return folder.size() == NameStart(folder) && !folder.empty() ? folder + name : folder + kPathSeparator + name;
 }
 
-std::string SizeText(uint64_t size)
-{
-    std::string digits = std::to_string(size), text;
-    for (size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0)
-            text += ',';
-        text += digits[i];
-    }
-    return text;
-}
-
 // Letters that have a small and a capital form in code page 932: the rest
 // have no case. As the Windows file systems compare them.
 char32_t WindowsUpcase(char32_t c)

@@ -93,8 +93,9 @@ void CheckCanCarryContainer(const std::vector<uint8_t>& program)
 {
     if (program.size() < 2 || program[0] != 'M' || program[1] != 'Z')
         throw PackError("not a Windows program (no MZ header)");
-    if (program.size() > kMaxImage)
-        throw PackError("too large for an installer");
+    if (program.size() > kMaxInstaller)
+        throw PackError(SizeText(program.size()) + " bytes, more than a whole installer may be (" +
+                        SizeText(kMaxInstaller) + ")");
     uint32_t headerOffset;
     if (ScanContainer(program.data(), (uint32_t)program.size(), &headerOffset) != PAYLOAD_NOT_FOUND)
         throw PackError("already carries a payload container; give the bare stub");

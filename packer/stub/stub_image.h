@@ -10,8 +10,10 @@
 #include "packer/stub/icon_file.h"
 #include "packer/stub/version_resource.h"
 
-// The installer reads its own size and every offset as signed 32-bit numbers.
-const size_t kMaxImage = 0x7FFFFFFF;
+// The installer maps the whole of its file into its address space: a 32-bit
+// process, which on 32-bit Windows has 2 GiB of addresses, its largest free
+// block well under that.
+const uint64_t kMaxInstaller = (uint64_t)1 << 30;
 
 // Throws PackError (data error, without the file's name) when program is no
 // Windows program that a payload container can follow: no MZ header, too

@@ -289,6 +289,23 @@ TEST_F(BuildRefuses, InputsItMustNotTouchOrCannotTrust)
     ExpectRefused(PackDefault(), {"4 GiB less one", 2, "4,294,967,295 bytes; a member holds at most 4,294,967,294"});
 }
 
+// Stored members make the installer's size known before a byte is read: one
+// byte over 1 GiB is refused at once, naming the size and the limit.
+TEST_F(BuildRefuses, AnInstallerOverOneGiB)
+{
+    const uint64_t limit = 1u << 30;
+    const uint64_t stub = ReadBytes(Stub()).size();
+    const uint64_t inner = ReadBytes(In() + "/DEZAZAZE.exe").size();
+    // The stub padded to 256 bytes, magic run and header; two member headers
+    // with their names; the end mark.
+    const uint64_t around = (stub + 255) / 256 * 256 + 24 + 32 + (27 + 12 + inner) + (27 + 7) + 1;
+    WriteBytes(Path("big.bin"), {});
+    ASSERT_EQ(truncate(Path("big.bin").c_str(), (off_t)(limit + 1 - around)), 0);
+    ExpectRefused(PackDefault({"--method", "lh0"}, {In() + "/DEZAZAZE.exe", Path("big.bin")}),
+                  {"1 GiB and a byte", 2,
+                   "setup.exe: the installer would be 1,073,741,825 bytes; it may be at most 1,073,741,824 bytes (1 GiB)"});
+}
+
 // A hang-up ends a build and takes its temporary file along, unless the build
 // was started to ignore it (nohup).
 TEST_F(Build, AnIgnoredHangUpIsStillIgnored)
