@@ -19,6 +19,7 @@
 #include "packer/pack/output_file.h"
 #include "packer/pack/parallel_pack.h"
 #include "packer/pack/product_checks.h"
+#include "packer/stub/execution_level.h"
 #include "packer/stub/stub_image.h"
 #include "packer/system/cp932_text.h"
 #include "packer/system/exit_codes.h"
@@ -41,6 +42,7 @@ struct BuildOptions {
     std::vector<std::string> excludes;
     std::string icon;
     VersionStrings versionStrings;
+    std::string executionLevel;
     bool clampTimes = false;
     time_t sourceDateEpoch = 0;
     std::string output;
@@ -94,6 +96,18 @@ static void PrintBuildHelp()
                   "                       SpecialBuild; FileVersion and ProductVersion start with\n"
                   "                       numbers such as 1.10.0.3, which also fill the numeric\n"
                   "                       versions. It replaces any version information the stub has\n"
+                  "  --execution-level asInvoker|highestAvailable|requireAdministrator\n"
+                  "                       the rights Windows (Vista on) starts the installer with,\n"
+                  "                       as its manifest asks. Default highestAvailable: most home\n"
+                  "                       users are administrators with a split token, who confirm\n"
+                  "                       and get the elevation an inner installer writing to\n"
+                  "                       Program Files needs, still as themselves; a standard user\n"
+                  "                       is asked for no one's password and installs as\n"
+                  "                       themselves, so %%TEMP%% and the shortcuts are their own.\n"
+                  "                       requireAdministrator has a standard user type an\n"
+                  "                       administrator's password and puts the shortcuts into that\n"
+                  "                       administrator's profile; asInvoker never elevates (the\n"
+                  "                       inner installer must then ask for it itself)\n"
                   "  --exclude GLOB       leave out the files and subfolders whose name (not path)\n"
                   "                       matches the shell pattern, such as '.DS_Store' or '*~';\n"
                   "                       repeatable; case matters\n"
@@ -137,7 +151,7 @@ static void PrintBuildHelp()
 static int ParseOptions(int argc, char** argv, BuildOptions* options, bool* helpShown)
 {
     bool optionsEnded = false;
-    std::string method = "lh5", messageEncoding = "auto", notesEncoding = "auto", jobs;
+    std::string method = "lh5", messageEncoding = "auto", notesEncoding = "auto", jobs, executionLevel;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
@@ -174,6 +188,7 @@ static int ParseOptions(int argc, char** argv, BuildOptions* options, bool* help
                              : name == "--method"                 ? &method
                              : name == "--jobs"                   ? &jobs
                              : name == "--icon"                   ? &options->icon
+                             : name == "--execution-level"        ? &executionLevel
                              : name == "--exclude" || name == "--version-info" ? &repeated
                                                                   : nullptr;
         if (value == nullptr)
@@ -213,6 +228,14 @@ static int ParseOptions(int argc, char** argv, BuildOptions* options, bool* help
     if (!ParseTextEncoding(notesEncoding, &options->notesEncoding))
         return UsageError("build", kArguments, "build: --notes-encoding takes auto, utf-8 or cp932, not '%s'",
                           notesEncoding.c_str());
+    if (!executionLevel.empty()) {
+        options->executionLevel = ExecutionLevelNamed(executionLevel);
+        if (options->executionLevel.empty())
+            return UsageError("build", kArguments,
+                              "build: --execution-level takes asInvoker, highestAvailable or requireAdministrator, "
+                              "not '%s'",
+                              executionLevel.c_str());
+    }
     if (!jobs.empty()) {
         char* end = nullptr;
         unsigned long count = strtoul(jobs.c_str(), &end, 10);
@@ -283,6 +306,7 @@ static std::vector<uint8_t> StubImage(const BuildOptions& options)
     std::vector<uint8_t> stub = ReadInputFile(options.stub, kMaxInstaller).bytes;
     Branding branding;
     branding.versionStrings = options.versionStrings;
+    branding.executionLevel = options.executionLevel;
     if (!options.icon.empty()) {
         std::vector<uint8_t> icon = ReadInputFile(options.icon, kMaxIconFile).bytes;
         try {

@@ -26,6 +26,7 @@ const uint16_t kResourceIcon = 3;
 const uint16_t kResourceRcData = 10;
 const uint16_t kResourceGroupIcon = 14;
 const uint16_t kResourceVersion = 16;
+const uint16_t kResourceManifest = 24;
 const uint16_t kLanguageJapanese = 0x0411;
 
 // Whether the program carries an Authenticode signature (a certificate table).

@@ -29,9 +29,12 @@ void CheckStub(const std::vector<uint8_t>& stub);
 struct Branding {
     std::vector<IconImage> icon; // empty: the stub's own
     VersionStrings versionStrings; // empty: the stub's own
+    std::string executionLevel; // empty: the stub's own (execution_level.h)
 };
 
 // The stub with the first icon group (the one Explorer shows) replaced by the
-// icon, or one added when it has none, and with a VERSIONINFO resource of the
-// strings in place of any it had. Throws PackError.
+// icon, or one added when it has none, with a VERSIONINFO resource of the
+// strings in place of any it had, and with its manifest's execution level
+// set. What brands nothing leaves the stub's bytes as they are. Throws
+// PackError.
 std::vector<uint8_t> BrandStub(const std::vector<uint8_t>& stub, const Branding& branding);

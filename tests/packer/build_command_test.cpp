@@ -623,6 +623,46 @@ TEST_F(Build, BrandsTheInstallerSoThatWrestoolReadsItAndSigningKeepsItWhole)
         EXPECT_TRUE(ReadBytes(Path("x/" + name)) == ReadBytes(In() + "/" + name)) << name;
 }
 
+// The level the finished installer's manifest asks for, read back from the
+// file as Windows would find it and held to the documented schema; without
+// the option the stub's own, and the stub's bytes untouched.
+TEST_F(Build, SetsTheExecutionLevelOfTheManifest)
+{
+    if (!HaveTools({"wrestool", "xmllint"}))
+        return;
+    const std::string check = std::string(MORLU_SOURCE_DIR) + "/tests/resources/check-manifest";
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{}, "highestAvailable"},
+        {{"--execution-level", "asInvoker"}, "asInvoker"},
+        {{"--execution-level=highestAvailable"}, "highestAvailable"},
+        {{"--execution-level", "requireadministrator", "--version-info", "ProductName=Morlu2"}, "requireAdministrator"},
+    };
+    Bytes plain;
+    for (const auto& c : cases) {
+        RunResult run = PackDefault(c.first);
+        ASSERT_EQ(run.exitCode, 0) << c.second << ": " << run.err;
+        RunResult manifest = RunProgram({"wrestool", "-x", "--raw", "--type=24", "--name=1", Out()});
+        ASSERT_EQ(manifest.exitCode, 0) << manifest.err;
+        WriteBytes(Path("manifest.xml"), BytesOf(manifest.out));
+        RunResult checked = RunProgram({"bash", check, Path("manifest.xml"), c.second});
+        EXPECT_EQ(checked.exitCode, 0) << c.second << ": " << checked.err;
+        EXPECT_EQ(RunProgram({MorluPack(), "test", Out()}).exitCode, 0) << c.second;
+        if (c.first.empty()) {
+            plain = ReadBytes(Out());
+        } else if (c.second == "highestAvailable") {
+            EXPECT_TRUE(ReadBytes(Out()) == plain) << "the stub's own level rewrites nothing";
+        }
+    }
+    Bytes stub = ReadBytes(Stub());
+    EXPECT_TRUE(std::equal(stub.begin(), stub.end(), plain.begin()));
+    RunResult unknown = PackDefault({"--execution-level", "admin"});
+    EXPECT_EQ(unknown.exitCode, 1);
+    EXPECT_NE(unknown.err.find("--execution-level takes asInvoker, highestAvailable or requireAdministrator, not "
+                               "'admin'"),
+              std::string::npos)
+        << unknown.err;
+}
+
 // Any program but our stub, or ours signed, would make an installer that
 // fails or whose signature breaks; the stub's name tells nothing.
 TEST_F(BuildRefuses, StubsThatAreNotOursOrAreSigned)
