@@ -20,6 +20,7 @@
 #include "packer/pack/parallel_pack.h"
 #include "packer/pack/product_checks.h"
 #include "packer/stub/execution_level.h"
+#include "packer/stub/pe_image.h"
 #include "packer/stub/stub_image.h"
 #include "packer/system/cp932_text.h"
 #include "packer/system/exit_codes.h"
@@ -126,9 +127,11 @@ static void PrintBuildHelp()
                   "                       stops the build (the installer creates no folders):\n"
                   "                       --exclude it. Options may also be written --name=VALUE.\n\n"
                   "The product (README, \"Making your product\"): DEZAZAZE.exe must be among the\n"
-                  "files (the installer starts it; an error without it); without Morlu.exe or\n"
-                  "Morlu.txt the installer's shortcuts or release notes have nothing to show\n"
-                  "unless DEZAZAZE.exe installs them (a warning each).\n\n"
+                  "files (the installer starts it; an error without it), a Windows program the\n"
+                  "stub's systems run: i386 for the i686 stub, which runs on 32-bit Windows too;\n"
+                  "i386 or x86-64 for an x86-64 stub. Without Morlu.exe or Morlu.txt, or with a\n"
+                  "Morlu.exe that is no such program, the installer's shortcuts or release notes\n"
+                  "have nothing to show unless DEZAZAZE.exe installs them (a warning each).\n\n"
                   "The same inputs give the same bytes on any machine: members in the order of\n"
                   "the PATHs, a folder's files in byte order of their names, and member times\n"
                   "written as Japan Standard Time (UTC+9) whatever the build machine's time zone,\n"
@@ -362,14 +365,16 @@ static int Build(const BuildOptions& options)
 {
     std::string versionText = VersionField(options.version);
     std::string message = options.message.empty() ? "" : MessageText(options.message, options.messageEncoding);
-    InstallerImage image = StartInstallerImage(StubImage(options));
+    std::vector<uint8_t> stub = StubImage(options);
+    const uint16_t stubMachine = InspectProgram(stub.data(), stub.size()).machine;
+    InstallerImage image = StartInstallerImage(stub);
     std::vector<MemberSource> members = CollectMembers(options.paths, options.excludes);
     if (options.clampTimes) {
         for (MemberSource& member : members)
             member.modified = std::min(member.modified, options.sourceDateEpoch);
     }
     CheckOutput(options, members);
-    for (const std::string& warning : CheckProduct(members, options.notesEncoding))
+    for (const std::string& warning : CheckProduct(members, options.notesEncoding, stubMachine))
         Warn(warning);
     uint64_t total = 0;
     for (const MemberSource& member : members)

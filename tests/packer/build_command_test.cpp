@@ -9,59 +9,12 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "build_fixture.h"
 #include "bytes/little_endian.h"
 #include "container/payload_container.h"
-#include "pack_test_support.h"
 #include "packer/system/cp932_text.h"
 
 namespace {
-
-class Build : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        chmod(temp_.Path().c_str(), 0777); // for the run as another user
-        mkdir(In().c_str(), 0755);
-        WriteBytes(In() + "/DEZAZAZE.exe", BinaryBytes(300000, 1));
-        WriteBytes(In() + "/Morlu.txt", Notes());
-        WriteBytes(In() + "/empty.dat", {});
-        WriteBytes(In() + "/Morlu.exe", RandomBytes(20000, 3)); // noise: stored
-        WriteBytes(In() + "/設定.ini", TextBytes(100, 4));
-        ASSERT_FALSE(ShippingStub().empty()) << "build/win32/setup-stub.exe is not built (scripts/build)";
-        WriteBytes(Stub(), ReadBytes(ShippingStub()));
-    }
-
-    // Release notes as the installer wants them: code page 932.
-    static Bytes Notes()
-    {
-        Bytes utf8 = TextBytes(50000, 2);
-        return BytesOf(Cp932FromUtf8(std::string(utf8.begin(), utf8.end()), "notes"));
-    }
-
-    std::string In() const { return temp_ / "in"; }
-    std::string Stub() const { return temp_ / "stub.exe"; }
-    std::string Out() const { return temp_ / "setup.exe"; }
-    std::string Path(const std::string& name) const { return temp_ / name; }
-
-    RunResult Pack(std::vector<std::string> extra, std::vector<std::string> paths = {})
-    {
-        std::vector<std::string> argv = {MorluPack(), "build"};
-        argv.insert(argv.end(), extra.begin(), extra.end());
-        if (paths.empty())
-            paths.push_back(In());
-        argv.insert(argv.end(), paths.begin(), paths.end());
-        return RunProgram(argv);
-    }
-
-    RunResult PackDefault(std::vector<std::string> extra = {}, std::vector<std::string> paths = {})
-    {
-        std::vector<std::string> args = {"--stub", Stub(), "--version", "1.10", "-o", Out()};
-        args.insert(args.end(), extra.begin(), extra.end());
-        return Pack(args, paths);
-    }
-
-    TempDir temp_;
-};
 
 TEST_F(Build, MakesAnInstallerThatTheScanListTestAndExtractAccept)
 {
@@ -161,25 +114,6 @@ TEST_F(Build, ReplacesAnExistingOutputOnlyWhenComplete)
     EXPECT_TRUE(ReadBytes(Out()) == built) << "a failed build left the earlier output alone";
 }
 
-struct BadInput {
-    const char* what;
-    int exitCode;
-    const char* message; // part of what standard error must say
-};
-
-class BuildRefuses : public Build {
-protected:
-    void ExpectRefused(const RunResult& run, const BadInput& bad)
-    {
-        EXPECT_EQ(run.exitCode, bad.exitCode) << bad.what << ": " << run.err;
-        EXPECT_NE(run.err.find(bad.message), std::string::npos) << bad.what << ": " << run.err;
-        EXPECT_EQ(run.err.find("morlu-pack: "), 0u) << bad.what << ": " << run.err;
-        EXPECT_FALSE(Exists(Out())) << bad.what;
-        std::vector<std::string> listing = Listing(temp_.Path());
-        for (const std::string& name : listing)
-            EXPECT_EQ(name.find(".setup.exe."), std::string::npos) << bad.what << ": temporary " << name << " left";
-    }
-};
 
 TEST_F(BuildRefuses, MissingFiles)
 {
@@ -401,7 +335,7 @@ TEST_F(Build, WarnsOfWhatTheInstallerWillNotDo)
     EXPECT_NE(run.err.find("morlu-pack: warning: no Morlu.txt among the files"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("release notes"), std::string::npos) << run.err;
 
-    WriteBytes(In() + "/morlu.EXE", BinaryBytes(1000, 5));
+    WriteBytes(In() + "/morlu.EXE", ReadBytes(DemoProgram("win32", "Morlu.exe")));
     WriteBytes(In() + "/Morlu.txt", Notes());
     run = PackDefault();
     EXPECT_EQ(run.exitCode, 0) << run.err;
@@ -528,18 +462,6 @@ TEST_F(Build, ExcludesStrayFilesAndSubfoldersByName)
     EXPECT_EQ(list.out.find("DS_Store"), std::string::npos) << list.out;
     EXPECT_EQ(list.out.find("~"), std::string::npos) << list.out;
     EXPECT_NE(run.out.find("5 members"), std::string::npos) << run.out;
-}
-
-// Tools the branding and signing tests run, as a publisher's pipeline would.
-bool HaveTools(std::initializer_list<const char*> programs)
-{
-    for (const char* program : programs) {
-        if (!HaveProgram(program)) {
-            ADD_FAILURE() << program << " is not installed (scripts/install-deps installs it)";
-            return false;
-        }
-    }
-    return true;
 }
 
 // A self-signed code-signing certificate in folder: cert.pem and key.pem.

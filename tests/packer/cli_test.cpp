@@ -459,8 +459,9 @@ TEST(PackInstall, ToolStubAndManualInTheirPlaces)
     EXPECT_TRUE(ReadWholeFile(prefix + "/share/morlu-pack/setup-stub.exe") == ReadWholeFile(stub));
 
     std::string product = FreshFolder("product");
-    WriteWholeFile(product + "/DEZAZAZE.exe", BytesOf("MZ inner installer"));
-    WriteWholeFile(product + "/Morlu.exe", BytesOf("MZ program"));
+    const std::string demo = std::string(MORLU_SOURCE_DIR) + "/build/win32/demo-product/";
+    WriteWholeFile(product + "/DEZAZAZE.exe", ReadWholeFile(demo + "DEZAZAZE.exe"));
+    WriteWholeFile(product + "/Morlu.exe", ReadWholeFile(demo + "Morlu.exe"));
     WriteWholeFile(product + "/Morlu.txt", BytesOf("notes\r\n"));
     std::string setup = FreshFolder("setup") + "/setup.exe";
     ASSERT_EQ(0, RunCommand(Quote(prefix + "/bin/morlu-pack") + " build -q --version 1 -o " + Quote(setup) + " " +
