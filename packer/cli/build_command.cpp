@@ -125,7 +125,13 @@ static void PrintBuildHelp()
                   "  --                   ends the options: every later argument is a PATH\n"
                   "  PATH...              files, and folders whose files are packed; a subfolder\n"
                   "                       stops the build (the installer creates no folders):\n"
-                  "                       --exclude it. Options may also be written --name=VALUE.\n\n"
+                  "                       --exclude it. So does a link in a folder that leads out\n"
+                  "                       of it: name it as a PATH to pack what it leads to on\n"
+                  "                       purpose. A file an editor or a system leaves behind\n"
+                  "                       (backups, .DS_Store, Thumbs.db, dot-files) draws a\n"
+                  "                       warning with the --exclude that leaves it out; an\n"
+                  "                       earlier build's installer at -o inside a folder is left\n"
+                  "                       out. Options may also be written --name=VALUE.\n\n"
                   "The product (README, \"Making your product\"): DEZAZAZE.exe must be among the\n"
                   "files (the installer starts it; an error without it), a Windows program the\n"
                   "stub's systems run: i386 for the i686 stub, which runs on 32-bit Windows too;\n"
@@ -368,13 +374,16 @@ static int Build(const BuildOptions& options)
     std::vector<uint8_t> stub = StubImage(options);
     const uint16_t stubMachine = InspectProgram(stub.data(), stub.size()).machine;
     InstallerImage image = StartInstallerImage(stub);
-    std::vector<MemberSource> members = CollectMembers(options.paths, options.excludes);
+    std::vector<std::string> warnings;
+    std::vector<MemberSource> members = CollectMembers(options.paths, options.excludes, options.output, &warnings);
     if (options.clampTimes) {
         for (MemberSource& member : members)
             member.modified = std::min(member.modified, options.sourceDateEpoch);
     }
     CheckOutput(options, members);
     for (const std::string& warning : CheckProduct(members, options.notesEncoding, stubMachine))
+        warnings.push_back(warning);
+    for (const std::string& warning : warnings)
         Warn(warning);
     uint64_t total = 0;
     for (const MemberSource& member : members)

@@ -2,6 +2,10 @@
 // to do: morlu-pack build run on real files, as a publisher runs it.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
+
 #include "build_fixture.h"
 
 namespace {
@@ -40,6 +44,75 @@ TEST_F(PublisherMistake, AProgramTheShortcutsCannotStart)
     run = PackDefault();
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.err.find("Morlu.exe: an MS-DOS or 16-bit Windows program"), std::string::npos) << run.err;
+}
+
+// A link that leads out of the product folder would publish what it finds;
+// named as a PATH it is packed on purpose, and links inside are followed.
+TEST_F(PublisherMistake, ALinkOutOfTheProductFolder)
+{
+    WriteBytes(Path("secret.txt"), BytesOf("host name"));
+    ASSERT_EQ(symlink(Path("secret.txt").c_str(), (In() + "/outside.txt").c_str()), 0);
+    ASSERT_EQ(symlink("Morlu.txt", (In() + "/inside.txt").c_str()), 0);
+    ExpectRefused(PackDefault(), {"link outside", 2, "in/outside.txt: a link to "});
+    const std::string outside = "secret.txt, outside " + In() + ", whose bytes would go into the installer: name it "
+                                "as a PATH to pack it on purpose, or leave it out with --exclude 'outside.txt'";
+    ExpectRefused(PackDefault(), {"link outside", 2, outside.c_str()});
+
+    RunResult run = PackDefault({}, {In(), In() + "/outside.txt"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    mkdir(Path("x").c_str(), 0755);
+    ASSERT_EQ(RunProgram({MorluPack(), "extract", Out(), "-C", Path("x")}).exitCode, 0);
+    EXPECT_TRUE(ReadBytes(Path("x/outside.txt")) == BytesOf("host name"));
+    EXPECT_TRUE(ReadBytes(Path("x/inside.txt")) == Notes());
+    EXPECT_EQ(PackDefault({"--exclude", "outside.txt"}).exitCode, 0);
+}
+
+// Each file an editor or a system left behind is named with the exclude that
+// leaves it out; given those, the build is clean.
+TEST_F(PublisherMistake, FilesLeftBehindInTheProductFolder)
+{
+    const std::vector<std::string> junk = {".DS_Store", "._Morlu.exe", "Thumbs.db", "DESKTOP.INI", "data.bin~",
+                                           "#notes.txt#", "old.bak", ".env", ".a[1]"};
+    for (const std::string& name : junk)
+        WriteBytes(In() + "/" + name, BytesOf(name));
+    RunResult run = PackDefault();
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    std::vector<std::string> excludes;
+    for (const std::string& name : junk) {
+        size_t at = run.err.find("morlu-pack: warning: " + In() + "/" + name + ": ");
+        ASSERT_NE(at, std::string::npos) << name << " drew no warning:\n" << run.err;
+        size_t option = run.err.find("--exclude '", at), end = run.err.find("' leaves it out\n", option);
+        ASSERT_LT(end, run.err.find('\n', at) + 1) << name;
+        excludes.push_back("--exclude=" + run.err.substr(option + 11, end - option - 11));
+    }
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), (long)junk.size()) << run.err;
+
+    run = PackDefault(excludes);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "") << "each exclude leaves its file out";
+    EXPECT_NE(run.out.find("5 members"), std::string::npos) << run.out;
+}
+
+// An installer written into the folder it packs is left out the next time,
+// and said so once; any other file there is still never replaced.
+TEST_F(PublisherMistake, AnOutputInsideTheProductFolder)
+{
+    const std::string output = In() + "/setup.exe";
+    for (int build = 0; build < 2; ++build) {
+        RunResult run = Pack({"--stub", Stub(), "--version", "1", "-o", output});
+        ASSERT_EQ(run.exitCode, 0) << build << ": " << run.err;
+        EXPECT_NE(run.out.find("5 members"), std::string::npos) << build << ": " << run.out;
+        EXPECT_EQ(run.err, build == 0 ? "" : "morlu-pack: warning: " + output +
+                                                 ": the output, an installer of an earlier build, left out of the "
+                                                 "files packed\n");
+    }
+    EXPECT_EQ(RunProgram({MorluPack(), "test", output}).exitCode, 0);
+    RunResult notes = Pack({"--stub", Stub(), "--version", "1", "-o", In() + "/Morlu.txt"});
+    EXPECT_EQ(notes.exitCode, 1) << notes.err;
+    EXPECT_NE(notes.err.find("is the input " + In() + "/Morlu.txt; the installer would replace it"),
+              std::string::npos)
+        << notes.err;
+    EXPECT_TRUE(ReadBytes(In() + "/Morlu.txt") == Notes());
 }
 
 } // namespace
