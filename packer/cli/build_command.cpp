@@ -77,7 +77,9 @@ static void PrintBuildHelp()
                   "  --version TEXT       version shown in the installer's captions (UTF-8, at most\n"
                   "                       15 bytes in CP932; may be empty); required\n"
                   "  --message FILE       text the user must confirm before installing, in UTF-8\n"
-                  "                       (with or without byte order mark) or CP932\n"
+                  "                       (with or without byte order mark) or CP932; one that a\n"
+                  "                       message box on a 1024x768 screen cannot show whole, some\n"
+                  "                       36 lines of 72 columns, draws a warning\n"
                   "  --message-encoding auto|utf-8|cp932\n"
                   "                       how the message file is written (default auto: UTF-8\n"
                   "                       when its bytes are valid UTF-8, else CP932)\n"
@@ -371,10 +373,13 @@ static int Build(const BuildOptions& options)
 {
     std::string versionText = VersionField(options.version);
     std::string message = options.message.empty() ? "" : MessageText(options.message, options.messageEncoding);
+    std::vector<std::string> warnings;
+    std::string overflow = MessageOverflow(message);
+    if (!overflow.empty())
+        warnings.push_back(options.message + ": " + overflow);
     std::vector<uint8_t> stub = StubImage(options);
     const uint16_t stubMachine = InspectProgram(stub.data(), stub.size()).machine;
     InstallerImage image = StartInstallerImage(stub);
-    std::vector<std::string> warnings;
     std::vector<MemberSource> members = CollectMembers(options.paths, options.excludes, options.output, &warnings);
     if (options.clampTimes) {
         for (MemberSource& member : members)

@@ -19,6 +19,11 @@ void CheckMessageText(const std::string& message);
 // empty, says that size counts only what has been packed so far.
 void CheckInstallerSize(uint64_t size, const std::string& packedSoFar = "");
 
+// How the installer's message box shows the confirmation message (CP932) on
+// a 1024x768 screen: "" when whole, else a warning that names its line count
+// and widest line. Lines are counted as Windows wraps them.
+std::string MessageOverflow(const std::string& message);
+
 struct InstallerImage {
     std::vector<uint8_t> bytes;
     size_t headerOffset = 0;

@@ -150,6 +150,31 @@ TEST(ContainerWriter, AWholeInstallerOfAtMostOneGiB)
     }
 }
 
+// Lines as a message box wraps them at 72 columns, a full-width character
+// taking two: 36 of them fit a 1024x768 screen.
+TEST(ContainerWriter, AMessageTooLongForItsBoxIsNamed)
+{
+    auto lines = [](size_t count, const std::string& line, const char* end) {
+        std::string text;
+        for (size_t i = 0; i < count; ++i)
+            text += line + end;
+        return text;
+    };
+    const std::string fullWidth36 = lines(36, "\x82\xa0", ""); // 36 hiragana: one line of 72 columns
+    EXPECT_EQ(MessageOverflow(lines(36, "short", "\r\n")), "");
+    EXPECT_EQ(MessageOverflow(lines(35, "", "\n") + std::string(72, 'x')), "");
+    EXPECT_EQ(MessageOverflow(lines(36, fullWidth36, "\r")), "");
+    EXPECT_NE(MessageOverflow(lines(36, fullWidth36 + "x", "\n")), "") << "each line wraps once";
+    EXPECT_NE(MessageOverflow(lines(37, "", "\r\n")), "");
+    EXPECT_EQ(MessageOverflow(lines(5, "a", "\n") + std::string(72 * 31, 'w')), "");
+
+    std::string warning = MessageOverflow(lines(10, "ok", "\n") + "\t" + fullWidth36 + "\n" + lines(189, "ok", "\n"));
+    EXPECT_EQ(warning.find("the message is 200 lines, the widest (line 11) 80 columns: a message box on a 1024x768 "
+                           "screen shows about 36 lines"),
+              0u)
+        << warning;
+}
+
 TEST(ContainerWriter, TheShippingStubTakesAContainer)
 {
     std::string stub = ShippingStub();

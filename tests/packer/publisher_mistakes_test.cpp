@@ -115,4 +115,21 @@ TEST_F(PublisherMistake, AnOutputInsideTheProductFolder)
     EXPECT_TRUE(ReadBytes(In() + "/Morlu.txt") == Notes());
 }
 
+// A message whose OK and Cancel would lie below a 1024x768 screen's edge.
+TEST_F(PublisherMistake, AMessageTooLongForTheScreen)
+{
+    std::string text;
+    for (int line = 1; line <= 200; ++line)
+        text += line == 7 ? "ライセンス条項をよくお読みください。同意される場合のみ「OK」を押してください。\n"
+                          : "第" + std::to_string(line) + "条\n";
+    WriteBytes(Path("license.txt"), BytesOf(text));
+    RunResult run = PackDefault({"--message", Path("license.txt")});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.err.find("morlu-pack: warning: " + Path("license.txt") + ": the message is 200 lines, the widest "
+                           "(line 7) 78 columns"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(RunProgram({MorluPack(), "test", Out()}).exitCode, 0);
+}
+
 } // namespace
