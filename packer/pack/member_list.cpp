@@ -324,9 +324,9 @@ FileContents ReadInputFile(const std::string& path, uint64_t maxSize, int64_t ex
     if (status.kind != FileKind::Regular)
         throw PackError(path + ": not a regular file", EXIT_FILE_ERROR);
     uint64_t size = status.size;
+    // Readable, but more than the installer can carry.
     if (size > maxSize)
-        throw PackError(path + ": " + SizeText(size) + " bytes; at most " + SizeText(maxSize) + " can be taken",
-                        EXIT_FILE_ERROR);
+        throw PackError(path + ": " + SizeText(size) + " bytes; at most " + SizeText(maxSize) + " can be taken");
     if (expectedSize != kAnySize && size != (uint64_t)expectedSize)
         throw PackError(path + ": changed since it was listed (" + SizeText((uint64_t)expectedSize) + " bytes, now " +
                             SizeText(size) + ")",

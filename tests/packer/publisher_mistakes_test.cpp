@@ -2,9 +2,11 @@
 // to do: morlu-pack build run on real files, as a publisher runs it.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "build_fixture.h"
 
@@ -130,6 +132,128 @@ TEST_F(PublisherMistake, AMessageTooLongForTheScreen)
               std::string::npos)
         << run.err;
     EXPECT_EQ(RunProgram({MorluPack(), "test", Out()}).exitCode, 0);
+}
+
+// Set but empty, SOURCE_DATE_EPOCH is as if not set (reproducible-builds.org);
+// any other value but a whole number is a usage error.
+TEST_F(PublisherMistake, ASourceDateEpochOfNoNumber)
+{
+    auto build = [&](const std::string& epoch) {
+        return RunProgram({"env", "SOURCE_DATE_EPOCH=" + epoch, MorluPack(), "build", "-q", "--stub", Stub(),
+                           "--version", "1.10", "-o", Out(), In()});
+    };
+    ASSERT_EQ(PackDefault({"-q"}).exitCode, 0);
+    Bytes unset = ReadBytes(Out());
+    RunResult empty = build("");
+    EXPECT_EQ(empty.exitCode, 0) << empty.err;
+    EXPECT_TRUE(ReadBytes(Out()) == unset);
+    for (const char* malformed : {" ", "1.5", "-1", "1e9", "0x10", "99999999999999999999"}) {
+        RunResult run = build(malformed);
+        EXPECT_EQ(run.exitCode, 1) << malformed;
+        EXPECT_NE(run.err.find("SOURCE_DATE_EPOCH must be a whole number"), std::string::npos) << run.err;
+    }
+}
+
+// Any key Windows shows, as other tools take it; a PNG for an icon is told how
+// to become one.
+TEST_F(PublisherMistake, VersionKeysOfItsOwnAndAPngIcon)
+{
+    if (!HaveTools({"wrestool"}))
+        return;
+    RunResult run = PackDefault({"--version-info", "Build Host=ci-7", "--version-info", "productversion=2.0"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    RunResult version = RunProgram({"wrestool", "-x", "--raw", "--type=16", Out()});
+    ASSERT_EQ(version.exitCode, 0) << version.err;
+    for (const char* text : {"Build Host", "ci-7", "ProductVersion"}) {
+        std::string utf16;
+        for (const char* c = text; *c != '\0'; ++c)
+            utf16 += std::string(1, *c) + '\0';
+        EXPECT_NE(version.out.find(utf16), std::string::npos) << text;
+    }
+    unlink(Out().c_str());
+    ExpectRefused(PackDefault({"--version-info", "Comments=a", "--version-info", "COMMENTS=b"}),
+                  {"a key twice", 1, "--version-info Comments is given twice"});
+
+    Bytes png = BytesOf("\x89PNG\r\n\x1a\n");
+    png.resize(200);
+    WriteBytes(Path("setup.png"), png);
+    ExpectRefused(PackDefault({"--icon", Path("setup.png")}),
+                  {"PNG icon", 2, "setup.png: a PNG image, not an icon file (.ico): make one of it, such as with "
+                                  "icotool -c -o setup.ico"});
+}
+
+// Each cause the manual's EXIT STATUS names ends with its status.
+TEST_F(PublisherMistake, ExitStatusesAsTheManualTellsThem)
+{
+    Bytes page = ReadBytes(std::string(MORLU_BUILD_DIR) + "/packer/morlu-pack.1");
+    std::string manual(page.begin(), page.end());
+    size_t section = manual.find(".SH EXIT STATUS\n");
+    ASSERT_NE(section, std::string::npos);
+    // Each status's text, without the markup: ".B 2" to the next ".TP".
+    std::vector<std::string> told(4);
+    for (int status = 0; status < 4; ++status) {
+        size_t at = manual.find(".TP\n.B " + std::to_string(status) + "\n", section);
+        ASSERT_NE(at, std::string::npos) << status;
+        std::string raw = manual.substr(at + 8, manual.find(".TP\n", at + 4) - at - 8);
+        for (size_t i = 0; i < raw.size(); ++i) {
+            if (raw[i] == '.' && (i == 0 || raw[i - 1] == '\n'))
+                i = raw.find(' ', i);
+            else if (raw.compare(i, 2, "\\-") == 0)
+                told[status] += '-', ++i;
+            else
+                told[status] += raw[i] == '\n' ? ' ' : raw[i];
+        }
+    }
+
+    mkdir(Path("text").c_str(), 0755);
+    WriteBytes(Path("text/DEZAZAZE.exe"), BytesOf("hello\n"));
+    mkdir(Path("linked").c_str(), 0755);
+    ASSERT_EQ(symlink("/etc/hostname", Path("linked/hostname").c_str()), 0);
+    WriteBytes(Path("snow\xe2\x98\x83.txt"), BytesOf("x"));
+    Bytes png = BytesOf("\x89PNG\r\n\x1a\n");
+    png.resize(100);
+    WriteBytes(Path("icon.png"), png);
+    WriteBytes(Path("huge.txt"), Bytes((1 << 20) + 1, 'a'));
+    WriteBytes(Path("empty.exe"), {});
+    ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0644), 0);
+    const std::string inner = In() + "/DEZAZAZE.exe";
+    const struct {
+        int status;
+        const char* cause; // as the manual words it
+        std::function<RunResult()> run;
+    } cases[] = {
+        {0, "also with warnings", [&] { return PackDefault({}, {inner}); }},
+        {1, "an unknown command or option", [&] { return RunProgram({MorluPack(), "pack", Out()}); }},
+        {1, "with a value it does not take", [&] { return PackDefault({"--execution-level", "root"}); }},
+        {1, "a version text longer than 15 bytes", [&] { return PackDefault({"--version", "1.10 release candidate"}); }},
+        {1, "SOURCE_DATE_EPOCH set to anything but a whole number",
+         [&] { return RunProgram({"env", "SOURCE_DATE_EPOCH=now", MorluPack(), "build", "--stub", Stub(), "--version",
+                                  "1", "-o", Out(), In()}); }},
+        {1, "an output that would replace an input", [&] { return PackDefault({"-o", inner}); }},
+        {2, "a damaged archive or container",
+         [&] {
+             Bytes setup = ReadBytes(Out());
+             setup.resize(setup.size() - 2);
+             WriteBytes(Path("cut.exe"), setup);
+             return RunProgram({MorluPack(), "test", Path("cut.exe")});
+         }},
+        {2, "a file that is neither an installer nor an LHA archive",
+         [&] { return RunProgram({MorluPack(), "list", Path("empty.exe")}); }},
+        {2, "a name it cannot create", [&] { return PackDefault({}, {inner, Path("snow\xe2\x98\x83.txt")}); }},
+        {2, "a link out of a folder", [&] { return PackDefault({}, {inner, Path("linked")}); }},
+        {2, "no program the stub's systems run", [&] { return PackDefault({}, {Path("text")}); }},
+        {2, "an icon that is no icon file", [&] { return PackDefault({"--icon", Path("icon.png")}); }},
+        {2, "a size over a limit (a member, the whole installer, the message",
+         [&] { return PackDefault({"--message", Path("huge.txt")}); }},
+        {3, "a file cannot be read", [&] { return PackDefault({}, {inner, Path("missing.txt")}); }},
+        {3, "is no regular file", [&] { return PackDefault({"--message", Path("fifo")}); }},
+    };
+    for (const auto& c : cases) {
+        EXPECT_NE(told[c.status].find(c.cause), std::string::npos)
+            << "the manual does not give " << c.status << " for: " << c.cause << "\n" << told[c.status];
+        RunResult run = c.run();
+        EXPECT_EQ(run.exitCode, c.status) << c.cause << ": " << run.err;
+    }
 }
 
 } // namespace
