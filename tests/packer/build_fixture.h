@@ -20,7 +20,8 @@ protected:
         mkdir(In().c_str(), 0755);
         // The demo's i386 programs, made larger by data behind their image.
         ASSERT_TRUE(Exists(DemoProgram("win32", "DEZAZAZE.exe"))) << "the demo product is not built (scripts/build)";
-        WriteBytes(In() + "/DEZAZAZE.exe", Joined(ReadBytes(DemoProgram("win32", "DEZAZAZE.exe")), BinaryBytes(300000, 1)));
+        WriteBytes(In() + "/DEZAZAZE.exe",
+                   Joined(ReadBytes(DemoProgram("win32", "DEZAZAZE.exe")), BinaryBytes(300000, 1)));
         WriteBytes(In() + "/Morlu.txt", Notes());
         WriteBytes(In() + "/empty.dat", {});
         WriteBytes(In() + "/Morlu.exe", Joined(ReadBytes(DemoProgram("win32", "Morlu.exe")), RandomBytes(20000, 3)));

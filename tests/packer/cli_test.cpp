@@ -22,10 +22,9 @@ struct Outcome {
     std::string err;
 };
 
-Outcome Pack(const std::string& arguments)
+// A shell command's standard output and exit status.
+Outcome Shell(const std::string& command)
 {
-    std::string errPath = FreshFolder("stderr") + "/err.txt";
-    std::string command = std::string(MORLU_BUILD_DIR) + "/morlu-pack " + arguments + " 2>" + Quote(errPath);
     FILE* pipe = popen(command.c_str(), "r");
     Outcome outcome;
     char buffer[4096];
@@ -34,6 +33,14 @@ Outcome Pack(const std::string& arguments)
         outcome.out.append(buffer, count);
     int status = pclose(pipe);
     outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return outcome;
+}
+
+Outcome Pack(const std::string& arguments)
+{
+    std::string errPath = FreshFolder("stderr") + "/err.txt";
+    Outcome outcome =
+        Shell(std::string(MORLU_BUILD_DIR) + "/morlu-pack " + arguments + " 2>" + Quote(errPath));
     Bytes err = ReadWholeFile(errPath);
     outcome.err.assign(err.begin(), err.end());
     return outcome;
@@ -443,20 +450,6 @@ TEST(PackCli, TheManualNamesEveryOptionOfTheHelp)
         << "groff warns about the manual";
 }
 
-// A command's standard output and its exit status.
-Outcome Shell(const std::string& command)
-{
-    Outcome outcome;
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    char buffer[4096];
-    size_t count;
-    while ((count = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        outcome.out.append(buffer, count);
-    int status = pclose(pipe);
-    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return outcome;
-}
-
 const std::string kShippingStub = std::string(MORLU_SOURCE_DIR) + "/build/win32/setup-stub.exe";
 
 // An installed morlu-pack builds with the stub installed beside it: the
@@ -469,7 +462,7 @@ void ExpectInstalledToolBuilds(const std::string& program)
     WriteWholeFile(product + "/Morlu.exe", ReadWholeFile(demo + "Morlu.exe"));
     WriteWholeFile(product + "/Morlu.txt", BytesOf("notes\r\n"));
     std::string setup = FreshFolder("setup") + "/setup.exe";
-    Outcome build = Shell(Quote(program) + " build -q --version 1 -o " + Quote(setup) + " " + Quote(product));
+    Outcome build = Shell(Quote(program) + " build -q --version 1 -o " + Quote(setup) + " " + Quote(product) + " 2>&1");
     ASSERT_EQ(0, build.status) << program << ": " << build.out;
     Bytes built = ReadWholeFile(setup), shipping = ReadWholeFile(kShippingStub);
     EXPECT_TRUE(std::equal(shipping.begin(), shipping.end(), built.begin())) << program << ": not the shipping stub";
@@ -480,7 +473,8 @@ void ExpectInstalledToolBuilds(const std::string& program)
 // looked for: build then needs no --stub.
 TEST(PackInstall, ToolStubAndManualInTheirPlaces)
 {
-    ASSERT_EQ(RunCommand("test -f " + Quote(kShippingStub)), 0) << "build/win32/setup-stub.exe is not built (scripts/build)";
+    ASSERT_EQ(RunCommand("test -f " + Quote(kShippingStub)), 0)
+        << "build/win32/setup-stub.exe is not built (scripts/build)";
     std::string prefix = FreshFolder("prefix");
     ASSERT_EQ(0, RunCommand("cmake --install " + Quote(MORLU_BUILD_DIR) + " --prefix " + Quote(prefix) + " >/dev/null"));
     std::vector<std::string> installed;
@@ -498,7 +492,7 @@ TEST(PackInstall, WithoutAStubTheToolAndManualStillGoIn)
 {
     std::string prefix = FreshFolder("prefix"), missing = FreshFolder("nothing") + "/setup-stub.exe";
     Outcome install = Shell("cmake -DMORLU_STUB=" + Quote(missing) + " -DCMAKE_INSTALL_PREFIX=" + Quote(prefix) +
-                          " -P " + Quote(std::string(MORLU_BUILD_DIR) + "/cmake_install.cmake"));
+                          " -P " + Quote(std::string(MORLU_BUILD_DIR) + "/cmake_install.cmake") + " 2>&1");
     EXPECT_EQ(0, install.status) << install.out;
     std::vector<std::string> installed;
     for (const auto& file : FilesBelow(prefix))
@@ -513,7 +507,7 @@ TEST(PackInstall, WithoutAStubTheToolAndManualStillGoIn)
                                     std::string("-DMORLU_STUB="), std::string("morlu-pack build --stub")})
         EXPECT_NE(words.find(part), std::string::npos) << part << " is not in: " << install.out;
 
-    Outcome build = Shell(Quote(prefix + "/bin/morlu-pack") + " build --version 1 -o x.exe .");
+    Outcome build = Shell(Quote(prefix + "/bin/morlu-pack") + " build --version 1 -o x.exe . 2>&1");
     EXPECT_EQ(1, build.status);
     EXPECT_TRUE(Contains(build.out, "no --stub given, and none is installed at " + prefix)) << build.out;
 }
@@ -526,7 +520,7 @@ TEST(PackInstall, DebAndTarballOfTheToolStubAndManual)
 {
     std::string packages = FreshFolder("packages");
     Outcome cpack = Shell("cpack --config " + Quote(std::string(MORLU_BUILD_DIR) + "/CPackConfig.cmake") + " -B " +
-                        Quote(packages));
+                        Quote(packages) + " 2>&1");
     ASSERT_EQ(0, cpack.status) << cpack.out;
     std::string version = Pack("--version").out.substr(11);
     version.pop_back();
@@ -544,14 +538,16 @@ TEST(PackInstall, DebAndTarballOfTheToolStubAndManual)
     EXPECT_EQ(0, fields.status) << fields.out;
     EXPECT_EQ(0u, fields.out.find("Package: morlu-pack\nVersion: " + version + "\nDepends: libc6 (>= 2.")) << fields.out;
     EXPECT_EQ(std::string::npos, fields.out.find(',')) << "libc6 alone: " << fields.out;
-    Outcome plan = Shell("cd " + Quote(packages) + " && apt-get install -s ./" + deb.substr(packages.size() + 1));
+    Outcome plan =
+        Shell("cd " + Quote(packages) + " && apt-get install -s ./" + deb.substr(packages.size() + 1) + " 2>&1");
     EXPECT_EQ(0, plan.status) << plan.out;
     EXPECT_TRUE(Contains(plan.out, "Inst morlu-pack (" + version + " ")) << plan.out;
 
     std::string root = FreshFolder("root");
     ASSERT_EQ(0, RunCommand("dpkg-deb -x " + Quote(deb) + " " + Quote(root)));
     EXPECT_TRUE(ReadWholeFile(root + "/usr/share/morlu-pack/setup-stub.exe") == ReadWholeFile(kShippingStub));
-    EXPECT_EQ(0, Shell("zcat " + Quote(root + "/usr/share/man/man1/morlu-pack.1.gz") + " | grep -q '^.SH EXIT STATUS'").status);
+    EXPECT_EQ(0, Shell("zcat " + Quote(root + "/usr/share/man/man1/morlu-pack.1.gz") + " | grep -q '^.SH EXIT STATUS'")
+                     .status);
     ExpectInstalledToolBuilds(root + "/usr/bin/morlu-pack");
 
     std::string unpacked = FreshFolder("unpacked");
