@@ -404,7 +404,7 @@ static int Build(const BuildOptions& options)
         }
     };
     // The size if no member shrank, which stored members never do: told
-    // before any file is read.
+    // before any member is packed.
     uint64_t unpacked = image.bytes.size() + 1 + messageBytes;
     for (const MemberSource& member : members)
         unpacked += kLevel1HeaderBytes + member.name.size() + member.PackedSize();

@@ -223,7 +223,7 @@ TEST_F(BuildRefuses, InputsItMustNotTouchOrCannotTrust)
     ExpectRefused(PackDefault(), {"4 GiB less one", 2, "4,294,967,295 bytes; a member holds at most 4,294,967,294"});
 }
 
-// Stored members make the installer's size known before a byte is read: one
+// Stored members make the installer's size known before any is packed: one
 // byte over 1 GiB is refused at once, naming the size and the limit.
 TEST_F(BuildRefuses, AnInstallerOverOneGiB)
 {
