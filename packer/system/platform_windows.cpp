@@ -299,7 +299,12 @@ int ResolvedPath(const std::string& path, std::string* resolved)
     CloseHandle(handle);
     if (error != 0)
         return (int)error;
+    // Shown as paths are usually written: C:\..., \\server\share\...
     *resolved = Utf8(wide.data(), length);
+    if (resolved->compare(0, 8, "\\\\?\\UNC\\") == 0)
+        resolved->replace(0, 8, "\\\\");
+    else if (resolved->compare(0, 4, "\\\\?\\") == 0)
+        resolved->erase(0, 4);
     return 0;
 }
 
