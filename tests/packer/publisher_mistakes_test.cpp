@@ -134,26 +134,6 @@ TEST_F(PublisherMistake, AMessageTooLongForTheScreen)
     EXPECT_EQ(RunProgram({MorluPack(), "test", Out()}).exitCode, 0);
 }
 
-// Set but empty, SOURCE_DATE_EPOCH is as if not set (reproducible-builds.org);
-// any other value but a whole number is a usage error.
-TEST_F(PublisherMistake, ASourceDateEpochOfNoNumber)
-{
-    auto build = [&](const std::string& epoch) {
-        return RunProgram({"env", "SOURCE_DATE_EPOCH=" + epoch, MorluPack(), "build", "-q", "--stub", Stub(),
-                           "--version", "1.10", "-o", Out(), In()});
-    };
-    ASSERT_EQ(PackDefault({"-q"}).exitCode, 0);
-    Bytes unset = ReadBytes(Out());
-    RunResult empty = build("");
-    EXPECT_EQ(empty.exitCode, 0) << empty.err;
-    EXPECT_TRUE(ReadBytes(Out()) == unset);
-    for (const char* malformed : {" ", "1.5", "-1", "1e9", "0x10", "99999999999999999999"}) {
-        RunResult run = build(malformed);
-        EXPECT_EQ(run.exitCode, 1) << malformed;
-        EXPECT_NE(run.err.find("SOURCE_DATE_EPOCH must be a whole number"), std::string::npos) << run.err;
-    }
-}
-
 // Any key Windows shows, as other tools take it; a PNG for an icon is told how
 // to become one.
 TEST_F(PublisherMistake, VersionKeysOfItsOwnAndAPngIcon)
@@ -171,8 +151,6 @@ TEST_F(PublisherMistake, VersionKeysOfItsOwnAndAPngIcon)
         EXPECT_NE(version.out.find(utf16), std::string::npos) << text;
     }
     unlink(Out().c_str());
-    ExpectRefused(PackDefault({"--version-info", "Comments=a", "--version-info", "COMMENTS=b"}),
-                  {"a key twice", 1, "--version-info Comments is given twice"});
 
     Bytes png = BytesOf("\x89PNG\r\n\x1a\n");
     png.resize(200);
