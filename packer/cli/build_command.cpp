@@ -19,6 +19,8 @@
 #include "packer/pack/output_file.h"
 #include "packer/pack/parallel_pack.h"
 #include "packer/pack/product_checks.h"
+#include "packer/stub/execution_level.h"
+#include "packer/stub/pe_image.h"
 #include "packer/stub/stub_image.h"
 #include "packer/system/cp932_text.h"
 #include "packer/system/exit_codes.h"
@@ -41,6 +43,7 @@ struct BuildOptions {
     std::vector<std::string> excludes;
     std::string icon;
     VersionStrings versionStrings;
+    std::string executionLevel;
     bool clampTimes = false;
     time_t sourceDateEpoch = 0;
     std::string output;
@@ -74,7 +77,9 @@ static void PrintBuildHelp()
                   "  --version TEXT       version shown in the installer's captions (UTF-8, at most\n"
                   "                       15 bytes in CP932; may be empty); required\n"
                   "  --message FILE       text the user must confirm before installing, in UTF-8\n"
-                  "                       (with or without byte order mark) or CP932\n"
+                  "                       (with or without byte order mark) or CP932; one that a\n"
+                  "                       message box on a 1024x768 screen cannot show whole, some\n"
+                  "                       36 lines of 72 columns, draws a warning\n"
                   "  --message-encoding auto|utf-8|cp932\n"
                   "                       how the message file is written (default auto: UTF-8\n"
                   "                       when its bytes are valid UTF-8, else CP932)\n"
@@ -84,16 +89,30 @@ static void PrintBuildHelp()
                   "                       converts it to CP932 with CR LF line ends, cp932 takes it\n"
                   "                       as CP932 without guessing\n"
                   "  --icon FILE.ico      the installer's icon, in place of the stub's first icon\n"
-                  "                       group (the one Explorer shows)\n"
+                  "                       group (the one Explorer shows); an icon file, not a PNG\n"
+                  "                       (icotool -c or ImageMagick's convert make one of PNGs)\n"
                   "  --version-info KEY=VALUE\n"
                   "                       a string of the installer's version information\n"
-                  "                       (Explorer: Properties, Details); repeatable; KEY is one\n"
-                  "                       of ProductName, CompanyName, FileVersion, ProductVersion,\n"
-                  "                       FileDescription, LegalCopyright, LegalTrademarks,\n"
-                  "                       Comments, InternalName, OriginalFilename, PrivateBuild,\n"
-                  "                       SpecialBuild; FileVersion and ProductVersion start with\n"
-                  "                       numbers such as 1.10.0.3, which also fill the numeric\n"
-                  "                       versions. It replaces any version information the stub has\n"
+                  "                       (Explorer: Properties, Details); repeatable, each KEY once;\n"
+                  "                       KEY is any name, the standard ones (ProductName,\n"
+                  "                       CompanyName, FileVersion, ProductVersion, FileDescription,\n"
+                  "                       LegalCopyright, LegalTrademarks, Comments, InternalName,\n"
+                  "                       OriginalFilename, PrivateBuild, SpecialBuild) in any case;\n"
+                  "                       FileVersion and ProductVersion start with numbers such as\n"
+                  "                       1.10.0.3, which also fill the numeric versions. It\n"
+                  "                       replaces any version information the stub has\n"
+                  "  --execution-level asInvoker|highestAvailable|requireAdministrator\n"
+                  "                       the rights Windows (Vista on) starts the installer with,\n"
+                  "                       as its manifest asks. Default highestAvailable: most home\n"
+                  "                       users are administrators with a split token, who confirm\n"
+                  "                       and get the elevation an inner installer writing to\n"
+                  "                       Program Files needs, still as themselves; a standard user\n"
+                  "                       is asked for no one's password and installs as\n"
+                  "                       themselves, so %%TEMP%% and the shortcuts are their own.\n"
+                  "                       requireAdministrator has a standard user type an\n"
+                  "                       administrator's password and puts the shortcuts into that\n"
+                  "                       administrator's profile; asInvoker never elevates (the\n"
+                  "                       inner installer must then ask for it itself)\n"
                   "  --exclude GLOB       leave out the files and subfolders whose name (not path)\n"
                   "                       matches the shell pattern, such as '.DS_Store' or '*~';\n"
                   "                       repeatable; case matters\n"
@@ -110,19 +129,28 @@ static void PrintBuildHelp()
                   "  --                   ends the options: every later argument is a PATH\n"
                   "  PATH...              files, and folders whose files are packed; a subfolder\n"
                   "                       stops the build (the installer creates no folders):\n"
-                  "                       --exclude it. Options may also be written --name=VALUE.\n\n"
+                  "                       --exclude it. So does a link in a folder that leads out\n"
+                  "                       of it: name it as a PATH to pack what it leads to on\n"
+                  "                       purpose. A file an editor or a system leaves behind\n"
+                  "                       (backups, .DS_Store, Thumbs.db, dot-files) draws a\n"
+                  "                       warning with the --exclude that leaves it out; an\n"
+                  "                       earlier build's installer at -o inside a folder is left\n"
+                  "                       out. Options may also be written --name=VALUE.\n\n"
                   "The product (README, \"Making your product\"): DEZAZAZE.exe must be among the\n"
-                  "files (the installer starts it; an error without it); without Morlu.exe or\n"
-                  "Morlu.txt the installer's shortcuts or release notes have nothing to show\n"
-                  "unless DEZAZAZE.exe installs them (a warning each).\n\n"
+                  "files (the installer starts it; an error without it), a Windows program the\n"
+                  "stub's systems run: i386 for the i686 stub, which runs on 32-bit Windows too;\n"
+                  "i386 or x86-64 for an x86-64 stub. Without Morlu.exe or Morlu.txt, or with a\n"
+                  "Morlu.exe that is no such program, the installer's shortcuts or release notes\n"
+                  "have nothing to show unless DEZAZAZE.exe installs them (a warning each).\n\n"
                   "The same inputs give the same bytes on any machine: members in the order of\n"
                   "the PATHs, a folder's files in byte order of their names, and member times\n"
                   "written as Japan Standard Time (UTC+9) whatever the build machine's time zone,\n"
                   "since the installer stamps them as the user's local time and its users are in\n"
-                  "Japan. With SOURCE_DATE_EPOCH (seconds since 1970) set, no member is dated\n"
-                  "later than it.\n\n"
+                  "Japan. With SOURCE_DATE_EPOCH (seconds since 1970, a whole number) set, no\n"
+                  "member is dated later than it; set but empty, it counts as not set.\n\n"
                   "Limits: a file of at most 4,294,967,294 bytes a member, a whole installer\n"
-                  "of at most 2,147,483,647 bytes (it reads itself with signed 32-bit sizes),\n"
+                  "of at most 1,073,741,824 bytes (1 GiB: the installer maps the whole of itself\n"
+                  "into memory, and 32-bit Windows seldom has a larger block of addresses free),\n"
                   "a message file of at most 1 MiB. Inputs must be regular files that do not\n"
                   "change while they are read; no file named here is ever written.\n\n"
                   "Every compressed member is decoded as the installer will decode it, and the\n"
@@ -136,7 +164,7 @@ static void PrintBuildHelp()
 static int ParseOptions(int argc, char** argv, BuildOptions* options, bool* helpShown)
 {
     bool optionsEnded = false;
-    std::string method = "lh5", messageEncoding = "auto", notesEncoding = "auto", jobs;
+    std::string method = "lh5", messageEncoding = "auto", notesEncoding = "auto", jobs, executionLevel;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
@@ -173,6 +201,7 @@ static int ParseOptions(int argc, char** argv, BuildOptions* options, bool* help
                              : name == "--method"                 ? &method
                              : name == "--jobs"                   ? &jobs
                              : name == "--icon"                   ? &options->icon
+                             : name == "--execution-level"        ? &executionLevel
                              : name == "--exclude" || name == "--version-info" ? &repeated
                                                                   : nullptr;
         if (value == nullptr)
@@ -212,6 +241,14 @@ static int ParseOptions(int argc, char** argv, BuildOptions* options, bool* help
     if (!ParseTextEncoding(notesEncoding, &options->notesEncoding))
         return UsageError("build", kArguments, "build: --notes-encoding takes auto, utf-8 or cp932, not '%s'",
                           notesEncoding.c_str());
+    if (!executionLevel.empty()) {
+        options->executionLevel = ExecutionLevelNamed(executionLevel);
+        if (options->executionLevel.empty())
+            return UsageError("build", kArguments,
+                              "build: --execution-level takes asInvoker, highestAvailable or requireAdministrator, "
+                              "not '%s'",
+                              executionLevel.c_str());
+    }
     if (!jobs.empty()) {
         char* end = nullptr;
         unsigned long count = strtoul(jobs.c_str(), &end, 10);
@@ -279,9 +316,10 @@ static std::string MessageText(const std::string& path, TextEncoding encoding)
 
 static std::vector<uint8_t> StubImage(const BuildOptions& options)
 {
-    std::vector<uint8_t> stub = ReadInputFile(options.stub, kMaxImage).bytes;
+    std::vector<uint8_t> stub = ReadInputFile(options.stub, kMaxInstaller).bytes;
     Branding branding;
     branding.versionStrings = options.versionStrings;
+    branding.executionLevel = options.executionLevel;
     if (!options.icon.empty()) {
         std::vector<uint8_t> icon = ReadInputFile(options.icon, kMaxIconFile).bytes;
         try {
@@ -337,18 +375,41 @@ static int Build(const BuildOptions& options)
 {
     std::string versionText = VersionField(options.version);
     std::string message = options.message.empty() ? "" : MessageText(options.message, options.messageEncoding);
-    InstallerImage image = StartInstallerImage(StubImage(options));
-    std::vector<MemberSource> members = CollectMembers(options.paths, options.excludes);
+    std::vector<std::string> warnings;
+    std::string overflow = MessageOverflow(message);
+    if (!overflow.empty())
+        warnings.push_back(options.message + ": " + overflow);
+    std::vector<uint8_t> stub = StubImage(options);
+    const uint16_t stubMachine = InspectProgram(stub.data(), stub.size()).machine;
+    InstallerImage image = StartInstallerImage(stub);
+    std::vector<MemberSource> members = CollectMembers(options.paths, options.excludes, options.output, &warnings);
     if (options.clampTimes) {
         for (MemberSource& member : members)
             member.modified = std::min(member.modified, options.sourceDateEpoch);
     }
     CheckOutput(options, members);
-    for (const std::string& warning : CheckProduct(members, options.notesEncoding))
+    for (const std::string& warning : CheckProduct(members, options.notesEncoding, stubMachine))
+        warnings.push_back(warning);
+    for (const std::string& warning : warnings)
         Warn(warning);
     uint64_t total = 0;
     for (const MemberSource& member : members)
         total += member.PackedSize();
+    const uint64_t messageBytes = message.empty() ? 0 : message.size() + 1;
+    auto checkSize = [&options](uint64_t size, const std::string& packedSoFar) {
+        try {
+            CheckInstallerSize(size, packedSoFar);
+        } catch (const PackError& e) {
+            throw PackError(options.output + ": " + e.what());
+        }
+    };
+    // The size if no member shrank, which stored members never do: told
+    // before any member is packed.
+    uint64_t unpacked = image.bytes.size() + 1 + messageBytes;
+    for (const MemberSource& member : members)
+        unpacked += kLevel1HeaderBytes + member.name.size() + member.PackedSize();
+    if (options.method == PackMethod::Lh0)
+        checkSize(unpacked, "");
 
     OutputFile out(options.output);
     out.Write(image.bytes.data(), image.bytes.size());
@@ -359,6 +420,11 @@ static int Build(const BuildOptions& options)
         members, options.method,
         [&](size_t i, const PackedFile& file) {
             const MemberSource& member = members[i];
+            // Packing stops once the installer is sure to be too large.
+            uint64_t body = file.packed.compressed ? file.packed.stream.size() : file.size;
+            bool last = i + 1 == members.size();
+            checkSize(image.bytes.size() + writer.Size() + file.header.size() + body + 1 + messageBytes,
+                      last ? "" : std::to_string(i + 1) + " of " + std::to_string(members.size()) + " members packed");
             writer.Add(member.name, file.stored.data(), file.size, member.modified, file.packed);
             headers.push_back(file.header);
         },

@@ -203,6 +203,14 @@ int LoadArchive(const char* path, LoadedArchive* loaded)
     // inside it holds a magic run.
     uint32_t size = (uint32_t)fileSize;
     if (size < 2 || file[0] != 'M' || file[1] != 'Z') {
+        // Anything else would pass as an archive of no members, "0 members OK".
+        if (size == 0)
+            return Complain(EXIT_DATA_ERROR, "%s: an empty file, neither an installer nor an LHA archive", path);
+        if (size < 7 || file[2] != '-' || file[6] != '-')
+            return Complain(EXIT_DATA_ERROR,
+                            "%s: neither an installer (a program, \"MZ\") nor an LHA archive (no member header at "
+                            "its start)",
+                            path);
         loaded->archive = file;
         loaded->size = size;
         return EXIT_OK;

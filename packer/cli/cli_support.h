@@ -48,7 +48,9 @@ struct LoadedArchive {
 
 // Loads path and finds the archive: a program ("MZ") is an installer whose
 // payload container the installer's own scan finds; any other file is a bare
-// archive. Returns an exit code, having told the user what went wrong.
+// archive, which must start with a member header: an empty file or one of
+// other bytes is refused as damage, never taken for an archive of no
+// members. Returns an exit code, having told the user what went wrong.
 int LoadArchive(const char* path, LoadedArchive* loaded);
 
 // The installer refuses a payload header that counts other members than the

@@ -75,5 +75,6 @@ const Command extractCommand = {
     "  -C DIR      the folder to extract into\n"
     "  -h, --help  show this help\n"
     "  --          ends the options: a FILE may then start with a dash\n\n"
-    "Exit status: 0 success, 1 usage error, 2 damaged archive or container,\n"
-    "3 a file that cannot be read or written.\n"};
+    "Exit status: 0 success, 1 usage error, 2 damaged archive or container, or a\n"
+    "file that is neither an installer nor an archive, 3 a file that cannot be\n"
+    "read or written.\n"};

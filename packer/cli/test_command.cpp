@@ -107,4 +107,6 @@ const Command testCommand = {
     "  -h, --help  show this help\n"
     "  --          ends the options: a FILE may then start with a dash\n\n"
     "Exit status: 0 the installer would extract it cleanly, 1 usage error,\n"
-    "2 damaged archive or container, 3 a file that cannot be read.\n"};
+    "2 damaged archive or container, or a file that is neither an installer nor an\n"
+    "archive (an empty file, a program without a payload container), 3 a file that\n"
+    "cannot be read.\n"};

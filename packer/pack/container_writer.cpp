@@ -5,6 +5,7 @@
 
 #include "bytes/little_endian.h"
 #include "container/payload_container.h"
+#include "extract/member_header.h"
 #include "packer/stub/stub_image.h"
 #include "packer/system/pack_error.h"
 
@@ -21,6 +22,65 @@ void CheckMessageText(const std::string& message)
 {
     if (message.find('\0') != std::string::npos)
         throw PackError("message text holds a NUL byte, which would cut it short");
+}
+
+namespace {
+
+// A message box is at most 278 dialog units wide (Vista on): some 36
+// full-width characters of the 9-point UI font, 72 half-width columns.
+const size_t kBoxColumns = 72;
+// A 1024x768 screen's work area above a 40-pixel taskbar, less the box's
+// title bar, margins and buttons (some 120 pixels), at 16 pixels a line.
+const size_t kBoxLines = 36;
+const size_t kTabColumns = 8;
+
+} // namespace
+
+std::string MessageOverflow(const std::string& message)
+{
+    size_t lines = 0, shown = 0, widest = 0, widestLine = 0, columns = 0;
+    auto endLine = [&]() {
+        ++lines;
+        shown += columns == 0 ? 1 : (columns + kBoxColumns - 1) / kBoxColumns;
+        if (columns > widest)
+            widest = columns, widestLine = lines;
+        columns = 0;
+    };
+    for (size_t i = 0; i < message.size(); ++i) {
+        unsigned char c = (unsigned char)message[i];
+        if (c == '\r' || c == '\n') {
+            if (c == '\r' && i + 1 < message.size() && message[i + 1] == '\n')
+                ++i;
+            endLine();
+        } else if (c == '\t') {
+            columns += kTabColumns - columns % kTabColumns;
+        } else if (IsCp932LeadByte(c) && i + 1 < message.size()) {
+            columns += 2;
+            ++i;
+        } else {
+            columns += 1;
+        }
+    }
+    if (columns > 0 || lines == 0)
+        endLine();
+    if (shown <= kBoxLines)
+        return "";
+    return "the message is " + std::to_string(lines) + " line" + (lines == 1 ? "" : "s") + ", the widest (line " +
+           std::to_string(widestLine) + ") " + std::to_string(widest) + " columns: a message box on a 1024x768 "
+           "screen shows about " + std::to_string(kBoxLines) + " lines of " + std::to_string(kBoxColumns) +
+           " columns (" + std::to_string(kBoxColumns / 2) + " full-width characters), so its OK and Cancel buttons "
+           "would lie below the screen's edge; shorten it";
+}
+
+void CheckInstallerSize(uint64_t size, const std::string& packedSoFar)
+{
+    if (size <= kMaxInstaller)
+        return;
+    std::string sizeIs = packedSoFar.empty() ? SizeText(size) + " bytes"
+                                             : "more than " + SizeText(size) + " bytes (" + packedSoFar + ")";
+    throw PackError("the installer would be " + sizeIs + "; it may be at most " + SizeText(kMaxInstaller) +
+                    " bytes (1 GiB): it maps the whole of itself into memory, and 32-bit Windows seldom has a "
+                    "larger block of addresses free");
 }
 
 InstallerImage StartInstallerImage(const std::vector<uint8_t>& stub)
@@ -46,9 +106,7 @@ std::vector<uint8_t> PayloadHeaderBytes(size_t headerOffset, size_t archiveSize,
     CheckMessageText(message);
     const size_t archiveOffset = sizeof(PayloadHeader);
     const size_t messageBytes = message.empty() ? 0 : message.size() + 1;
-    if ((uint64_t)headerOffset + archiveOffset + archiveSize + messageBytes > kMaxImage)
-        throw PackError("the installer would exceed " + std::to_string(kMaxImage) +
-                        " bytes, more than it can read of itself");
+    CheckInstallerSize((uint64_t)headerOffset + archiveOffset + archiveSize + messageBytes);
 
     std::vector<uint8_t> header(sizeof(PayloadHeader), 0);
     memcpy(header.data(), versionText.data(), versionText.size());

@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 
+#include "container/payload_container.h"
 #include "extract/member_header.h"
 #include "packer/pack/archive_writer.h"
 #include "packer/system/cp932_text.h"
@@ -29,17 +31,6 @@ std::string BaseName(const std::string& path)
 std::string JoinPath(const std::string& folder, const std::string& name)
 {
     return folder.size() == NameStart(folder) && !folder.empty() ? folder + name : folder + kPathSeparator + name;
-}
-
-std::string SizeText(uint64_t size)
-{
-    std::string digits = std::to_string(size), text;
-    for (size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0)
-            text += ',';
-        text += digits[i];
-    }
-    return text;
 }
 
 // Letters that have a small and a capital form in code page 932: the rest
@@ -85,6 +76,57 @@ void AddFile(const std::string& path, const FileStatus& status, std::vector<Memb
     members->push_back(MemberSource{path, MemberName(BaseName(path), path), status.size, status.modified, nullptr});
 }
 
+// A name that a shell pattern takes as itself, quoted for a POSIX shell.
+std::string ShellQuoted(const std::string& pattern)
+{
+    std::string quoted = "'";
+    for (char c : pattern)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+bool CaseBlindEqual(const std::string& a, const char* b)
+{
+    return a.size() == strlen(b) && std::equal(a.begin(), a.end(), b, [](char x, char y) {
+               return tolower((unsigned char)x) == tolower((unsigned char)y);
+           });
+}
+
+bool EndsWith(const std::string& name, const char* end)
+{
+    size_t length = strlen(end);
+    return name.size() > length && name.compare(name.size() - length, length, end) == 0;
+}
+
+// Why a file found in a folder looks left behind by an editor or a system
+// rather than part of the product, with the exclude that leaves it out; ""
+// when it does not. Windows' own names in any case, as Windows writes them.
+std::string LeftBehind(const std::string& name)
+{
+    std::string what, pattern;
+    if (name == ".DS_Store")
+        what = "macOS folder metadata";
+    else if (name.compare(0, 2, "._") == 0)
+        what = "a macOS resource fork", pattern = "._*";
+    else if (CaseBlindEqual(name, "Thumbs.db") || CaseBlindEqual(name, "ehthumbs.db") ||
+             CaseBlindEqual(name, "desktop.ini"))
+        what = "Windows folder metadata";
+    else if (name.back() == '~')
+        what = "an editor's backup", pattern = "*~";
+    else if (name.size() > 2 && name.front() == '#' && name.back() == '#')
+        what = "an editor's autosave", pattern = "#*#";
+    else if (EndsWith(name, ".bak"))
+        what = "a backup", pattern = "*.bak";
+    else if (EndsWith(name, ".swp"))
+        what = "an editor's swap file", pattern = "*.swp";
+    else if (name[0] == '.')
+        what = "a hidden file (a dot-file)";
+    if (what.empty())
+        return "";
+    return what + ", packed like any other file; " +
+           (pattern.empty() ? ExcludeOption(name) : "--exclude " + ShellQuoted(pattern)) + " leaves it out";
+}
+
 bool Excluded(const std::string& name, const std::vector<std::string>& excludes)
 {
     for (const std::string& pattern : excludes) {
@@ -94,14 +136,53 @@ bool Excluded(const std::string& name, const std::vector<std::string>& excludes)
     return false;
 }
 
-void AddFolder(const std::string& folder, const std::vector<std::string>& excludes, std::vector<MemberSource>* members)
+// Whether the file is an installer, as an earlier build left it: a program
+// with a payload container. Read in pieces until the magic run shows, which
+// lies right behind the stub.
+bool IsInstaller(const std::string& path)
+{
+    InputFile file;
+    if (file.Open(path) != 0)
+        return false;
+    std::vector<unsigned char> piece(64 << 10);
+    for (bool first = true;; first = false) {
+        size_t filled = 0, got = 1;
+        while (got > 0 && filled < piece.size()) {
+            if (file.Read(piece.data() + filled, piece.size() - filled, &got) != 0)
+                return false;
+            filled += got;
+        }
+        if (first && (filled < 2 || piece[0] != 'M' || piece[1] != 'Z'))
+            return false;
+        // Pieces start at 256-byte boundaries of the file, as the run does.
+        uint32_t header;
+        if (ScanContainer(piece.data(), (uint32_t)filled, &header) != PAYLOAD_NOT_FOUND)
+            return true;
+        if (filled < piece.size())
+            return false;
+    }
+}
+
+struct FolderRules {
+    const std::vector<std::string>& excludes;
+    const FileStatus* output; // the file being written, nullptr while there is none
+    std::set<std::string> named; // what the file PATHs lead to: packed through them, on purpose
+    std::vector<std::string>* warnings;
+};
+
+void AddFolder(const std::string& folder, const FolderRules& rules, std::vector<MemberSource>* members)
 {
     std::vector<std::string> names;
     if (int error = ListFolder(folder, &names))
         throw SystemError(folder, error);
     names.erase(std::remove_if(names.begin(), names.end(),
-                               [&](const std::string& name) { return Excluded(name, excludes); }),
+                               [&](const std::string& name) { return Excluded(name, rules.excludes); }),
                 names.end());
+    std::string inside;
+    if (int error = ResolvedPath(folder, &inside))
+        throw SystemError(folder, error);
+    if (!IsPathSeparator(inside.back()))
+        inside += kPathSeparator;
 
     std::sort(names.begin(), names.end());
     for (const std::string& name : names) {
@@ -109,11 +190,29 @@ void AddFolder(const std::string& folder, const std::vector<std::string>& exclud
         FileStatus status;
         if (int error = StatusOf(path, &status))
             throw SystemError(path, error);
+        if (rules.output != nullptr && status.volume == rules.output->volume && status.index == rules.output->index) {
+            rules.warnings->push_back(path + ": the output, an installer of an earlier build, left out of the files "
+                                      "packed");
+            continue;
+        }
+        // Whatever a link finds elsewhere would be published with the product.
+        std::string target;
+        if (int error = ResolvedPath(path, &target))
+            throw SystemError(path, error);
+        if (target.compare(0, inside.size(), inside) != 0 && rules.named.count(target) != 0)
+            continue;
+        if (target.compare(0, inside.size(), inside) != 0)
+            throw PackError(path + ": a link to " + target + ", outside " + folder + ", whose bytes would go into "
+                            "the installer: name it as a PATH to pack it on purpose, or leave it out with " +
+                            ExcludeOption(name));
         if (status.kind == FileKind::Folder)
             throw PackError(path + ": is a subfolder; the installer creates no folders, so only files can be packed: "
-                            "move it out, or leave it out with --exclude '" + name + "'");
+                            "move it out, or leave it out with " + ExcludeOption(name));
         if (status.kind != FileKind::Regular)
             throw PackError(path + ": not a regular file", EXIT_FILE_ERROR);
+        std::string why = LeftBehind(name);
+        if (!why.empty())
+            rules.warnings->push_back(path + ": " + why);
         AddFile(path, status, members);
     }
 }
@@ -143,15 +242,38 @@ std::string MemberName(const std::string& utf8Name, const std::string& path)
     return name;
 }
 
-std::vector<MemberSource> CollectMembers(const std::vector<std::string>& paths, const std::vector<std::string>& excludes)
+std::string ExcludeOption(const std::string& name)
 {
+    std::string pattern;
+    for (char c : name) {
+        if (strchr("*?[\\", c) != nullptr)
+            pattern += '\\';
+        pattern += c;
+    }
+    return "--exclude " + ShellQuoted(pattern);
+}
+
+std::vector<MemberSource> CollectMembers(const std::vector<std::string>& paths, const std::vector<std::string>& excludes,
+                                         const std::string& output, std::vector<std::string>* warnings)
+{
+    FileStatus outputStatus;
+    // Any other file there stays an input, which build then refuses to replace.
+    bool outputExists = !output.empty() && StatusOf(output, &outputStatus) == 0 && IsInstaller(output);
+    std::vector<std::string> ignored;
+    FolderRules rules{excludes, outputExists ? &outputStatus : nullptr, {}, warnings ? warnings : &ignored};
+    for (const std::string& path : paths) {
+        FileStatus status;
+        std::string target;
+        if (StatusOf(path, &status) == 0 && status.kind != FileKind::Folder && ResolvedPath(path, &target) == 0)
+            rules.named.insert(target);
+    }
     std::vector<MemberSource> members;
     for (const std::string& path : paths) {
         FileStatus status;
         if (int error = StatusOf(path, &status))
             throw SystemError(path, error);
         if (status.kind == FileKind::Folder)
-            AddFolder(path, excludes, &members);
+            AddFolder(path, rules, &members);
         else if (Excluded(BaseName(path), excludes))
             continue;
         else if (status.kind == FileKind::Regular)
@@ -202,9 +324,9 @@ FileContents ReadInputFile(const std::string& path, uint64_t maxSize, int64_t ex
     if (status.kind != FileKind::Regular)
         throw PackError(path + ": not a regular file", EXIT_FILE_ERROR);
     uint64_t size = status.size;
+    // Readable, but more than the installer can carry.
     if (size > maxSize)
-        throw PackError(path + ": " + SizeText(size) + " bytes; at most " + SizeText(maxSize) + " can be taken",
-                        EXIT_FILE_ERROR);
+        throw PackError(path + ": " + SizeText(size) + " bytes; at most " + SizeText(maxSize) + " can be taken");
     if (expectedSize != kAnySize && size != (uint64_t)expectedSize)
         throw PackError(path + ": changed since it was listed (" + SizeText((uint64_t)expectedSize) + " bytes, now " +
                             SizeText(size) + ")",

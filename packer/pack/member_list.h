@@ -22,14 +22,25 @@ struct MemberSource {
 
 // A file argument stands for itself, a folder for the files directly inside
 // it, in byte order of their names; a file or subfolder whose name matches
-// one of the excludes (shell patterns) is left out. Throws PackError for a
-// missing path, a subfolder (the installer creates no folders), anything that
-// is not a regular file, a file larger than a member holds, a name the
-// installer cannot create, two names that Windows would take for one (it
-// ignores case, full-width, Greek and Cyrillic letters included), or no files
-// at all.
+// one of the excludes (shell patterns) is left out, and so is the output
+// file wherever a folder holds it, when it is an installer (a program with a
+// payload container) that an earlier build made. Throws PackError for a missing path, a
+// subfolder (the installer creates no folders), a link in a folder that
+// leads out of it (unless a file PATH leads to the same file, which is then
+// packed through that PATH), anything that is not a regular file, a file larger than a
+// member holds, a name the installer cannot create, two names that Windows
+// would take for one (it ignores case, full-width, Greek and Cyrillic letters
+// included), or no files at all. Adds to warnings each file found in a
+// folder that looks left behind rather than meant (backups, system metadata,
+// dot-files), with the exclude that leaves it out, and the output left out.
 std::vector<MemberSource> CollectMembers(const std::vector<std::string>& paths,
-                                         const std::vector<std::string>& excludes = {});
+                                         const std::vector<std::string>& excludes = {},
+                                         const std::string& output = "",
+                                         std::vector<std::string>* warnings = nullptr);
+
+// "--exclude 'PATTERN'" with a pattern that matches name alone, quoted for a
+// POSIX shell.
+std::string ExcludeOption(const std::string& name);
 
 // The code page 932 member name for a file name in UTF-8. Throws PackError
 // when Windows cannot create the name (reserved characters or device names, a
@@ -54,7 +65,8 @@ struct FileContents {
 const int64_t kAnySize = -1;
 
 // Reads a whole regular file, never waiting on a FIFO or device and never
-// more than its size when opened. Throws PackError (file error) when it is no
-// regular file, when it is larger than maxSize, when it no longer has
-// expectedSize (unless kAnySize), or when it changes while it is read.
+// more than its size when opened. Throws PackError: a file error when it is
+// no regular file, when it no longer has expectedSize (unless kAnySize), or
+// when it changes while it is read; a data error when it is larger than
+// maxSize.
 FileContents ReadInputFile(const std::string& path, uint64_t maxSize, int64_t expectedSize = kAnySize);

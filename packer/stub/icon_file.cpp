@@ -17,6 +17,10 @@ const uint32_t kDibHeaderBytes = 40;
 
 std::vector<IconImage> ParseIconFile(const std::vector<uint8_t>& bytes)
 {
+    if (bytes.size() >= 8 && memcmp(bytes.data(), "\x89PNG\r\n\x1a\n", 8) == 0)
+        throw PackError("a PNG image, not an icon file (.ico): make one of it, such as with icotool -c -o setup.ico "
+                        "setup-256.png setup-48.png setup-32.png setup-16.png (icoutils) or with convert setup.png "
+                        "-define icon:auto-resize=256,48,32,16 setup.ico (ImageMagick)");
     if (bytes.size() < kDirectoryBytes || LoadLe16(&bytes[0]) != 0 || LoadLe16(&bytes[2]) != 1)
         throw PackError("not an icon file (.ico)");
     uint32_t count = LoadLe16(&bytes[4]);

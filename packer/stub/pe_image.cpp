@@ -1,6 +1,7 @@
 #include "packer/stub/pe_image.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <map>
 
@@ -294,6 +295,43 @@ const Section& ResourceSectionOf(const std::vector<uint8_t>& b, const PeLayout& 
 bool operator==(const ResourceId& a, const ResourceId& b)
 {
     return a.name == b.name && (!a.name.empty() || a.id == b.id);
+}
+
+ProgramInfo InspectProgram(const uint8_t* b, size_t size)
+{
+    const uint32_t kExecutable = 0x0002, kDll = 0x2000;
+    const uint32_t kSubsystemWindows = 2, kSubsystemConsole = 3;
+    ProgramInfo info;
+    if (size < 0x40 || b[0] != 'M' || b[1] != 'Z')
+        return info;
+    info.kind = ProgramKind::DosProgram;
+    uint64_t pe = LoadLe32(b + 0x3C);
+    // The subsystem lies at the same place in 32- and 64-bit optional headers.
+    const uint64_t subsystem = pe + 24 + 68;
+    if (subsystem + 2 > size || memcmp(b + pe, "PE\0\0", 4) != 0)
+        return info;
+    info.machine = (uint16_t)LoadLe16(b + pe + 4);
+    uint32_t characteristics = LoadLe16(b + pe + 22);
+    uint32_t kind = LoadLe16(b + subsystem);
+    info.kind = (characteristics & kExecutable) == 0                   ? ProgramKind::NotAProgram
+                : (characteristics & kDll) != 0                        ? ProgramKind::Library
+                : kind != kSubsystemWindows && kind != kSubsystemConsole ? ProgramKind::OtherSubsystem
+                                                                         : ProgramKind::Program;
+    return info;
+}
+
+std::string MachineName(uint16_t machine)
+{
+    switch (machine) {
+    case kMachineI386: return "i386";
+    case kMachineAmd64: return "x86-64";
+    case 0xAA64: return "ARM64";
+    case 0x01C4: return "ARM";
+    case 0x0200: return "Itanium";
+    }
+    char number[24];
+    snprintf(number, sizeof number, "machine 0x%04X", machine);
+    return number;
 }
 
 bool HasCertificateTable(const std::vector<uint8_t>& program)

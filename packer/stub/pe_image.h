@@ -26,7 +26,32 @@ const uint16_t kResourceIcon = 3;
 const uint16_t kResourceRcData = 10;
 const uint16_t kResourceGroupIcon = 14;
 const uint16_t kResourceVersion = 16;
+const uint16_t kResourceManifest = 24;
 const uint16_t kLanguageJapanese = 0x0411;
+
+const uint16_t kMachineI386 = 0x014C;
+const uint16_t kMachineAmd64 = 0x8664;
+
+// What a file is as a program that Windows could start.
+enum class ProgramKind {
+    NotAProgram,    // no MZ header, or a PE file the linker did not finish
+    DosProgram,     // MZ without a PE header: MS-DOS or 16-bit Windows
+    Library,        // a DLL
+    OtherSubsystem, // neither a windowed nor a console program: a driver, an EFI program
+    Program,
+};
+
+struct ProgramInfo {
+    ProgramKind kind = ProgramKind::NotAProgram;
+    uint16_t machine = 0; // of a PE file
+};
+
+// Reads the headers at the start of a file: its first 64 KiB hold them in
+// any program linkers make.
+ProgramInfo InspectProgram(const uint8_t* bytes, size_t size);
+
+// "i386", "x86-64", "ARM64" and the like; the number for a machine it does not know.
+std::string MachineName(uint16_t machine);
 
 // Whether the program carries an Authenticode signature (a certificate table).
 bool HasCertificateTable(const std::vector<uint8_t>& program);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "container/payload_container.h"
+#include "packer/stub/execution_level.h"
 #include "packer/stub/pe_image.h"
 #include "packer/system/pack_error.h"
 
@@ -87,14 +88,30 @@ void ReplaceVersion(std::vector<Resource>& resources, const VersionStrings& stri
     resources.push_back(version);
 }
 
+// Whether the manifest changed: the stub's own may already ask for the level.
+bool SetExecutionLevel(std::vector<Resource>& resources, const std::string& level)
+{
+    // The manifest Windows reads for a program is resource 1.
+    auto manifest = std::find_if(resources.begin(), resources.end(), [](const Resource& r) {
+        return IsType(r, kResourceManifest) && r.name.name.empty() && r.name.id == 1;
+    });
+    if (manifest == resources.end())
+        throw PackError("has no application manifest (resource 1) to set the execution level in");
+    std::string text(manifest->data.begin(), manifest->data.end());
+    std::string changed = WithExecutionLevel(text, level);
+    manifest->data.assign(changed.begin(), changed.end());
+    return changed != text;
+}
+
 } // namespace
 
 void CheckCanCarryContainer(const std::vector<uint8_t>& program)
 {
     if (program.size() < 2 || program[0] != 'M' || program[1] != 'Z')
         throw PackError("not a Windows program (no MZ header)");
-    if (program.size() > kMaxImage)
-        throw PackError("too large for an installer");
+    if (program.size() > kMaxInstaller)
+        throw PackError(SizeText(program.size()) + " bytes, more than a whole installer may be (" +
+                        SizeText(kMaxInstaller) + ")");
     uint32_t headerOffset;
     if (ScanContainer(program.data(), (uint32_t)program.size(), &headerOffset) != PAYLOAD_NOT_FOUND)
         throw PackError("already carries a payload container; give the bare stub");
@@ -119,12 +136,17 @@ void CheckStub(const std::vector<uint8_t>& stub)
 
 std::vector<uint8_t> BrandStub(const std::vector<uint8_t>& stub, const Branding& branding)
 {
-    if (branding.icon.empty() && branding.versionStrings.empty())
-        return stub;
     std::vector<Resource> resources = ReadResources(stub);
-    if (!branding.icon.empty())
+    bool changed = false;
+    if (!branding.icon.empty()) {
         ReplaceIcon(resources, branding.icon);
-    if (!branding.versionStrings.empty())
+        changed = true;
+    }
+    if (!branding.versionStrings.empty()) {
         ReplaceVersion(resources, branding.versionStrings);
-    return ReplaceResources(stub, resources);
+        changed = true;
+    }
+    if (!branding.executionLevel.empty() && SetExecutionLevel(resources, branding.executionLevel))
+        changed = true;
+    return changed ? ReplaceResources(stub, resources) : stub;
 }

@@ -10,8 +10,10 @@
 #include "packer/stub/icon_file.h"
 #include "packer/stub/version_resource.h"
 
-// The installer reads its own size and every offset as signed 32-bit numbers.
-const size_t kMaxImage = 0x7FFFFFFF;
+// The installer maps the whole of its file into its address space: a 32-bit
+// process, which on 32-bit Windows has 2 GiB of addresses, its largest free
+// block well under that.
+const uint64_t kMaxInstaller = (uint64_t)1 << 30;
 
 // Throws PackError (data error, without the file's name) when program is no
 // Windows program that a payload container can follow: no MZ header, too
@@ -27,9 +29,12 @@ void CheckStub(const std::vector<uint8_t>& stub);
 struct Branding {
     std::vector<IconImage> icon; // empty: the stub's own
     VersionStrings versionStrings; // empty: the stub's own
+    std::string executionLevel; // empty: the stub's own (execution_level.h)
 };
 
 // The stub with the first icon group (the one Explorer shows) replaced by the
-// icon, or one added when it has none, and with a VERSIONINFO resource of the
-// strings in place of any it had. Throws PackError.
+// icon, or one added when it has none, with a VERSIONINFO resource of the
+// strings in place of any it had, and with its manifest's execution level
+// set. What brands nothing leaves the stub's bytes as they are. Throws
+// PackError.
 std::vector<uint8_t> BrandStub(const std::vector<uint8_t>& stub, const Branding& branding);

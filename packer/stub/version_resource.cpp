@@ -100,35 +100,35 @@ std::string Value(const VersionStrings& strings, const char* key)
 void AddVersionString(VersionStrings* strings, const std::string& keyValue)
 {
     size_t equals = keyValue.find('=');
+    if (equals == std::string::npos || equals == 0)
+        throw PackError("--version-info takes KEY=VALUE, such as ProductName=Morlu2; not '" + keyValue + "'",
+                        EXIT_USAGE);
+    // Windows shows any key; the standard ones take their standard spelling.
     std::string key = keyValue.substr(0, equals);
-    const char* standard = nullptr;
     for (const char* known : kVersionKeys) {
         if (strcasecmp(known, key.c_str()) == 0)
-            standard = known;
+            key = known;
     }
-    if (equals == std::string::npos || standard == nullptr)
-        throw PackError("--version-info takes KEY=VALUE with KEY one of ProductName, CompanyName, FileVersion, "
-                        "ProductVersion, FileDescription, LegalCopyright, LegalTrademarks, Comments, InternalName, "
-                        "OriginalFilename, PrivateBuild, SpecialBuild; not '" + keyValue + "'",
-                        EXIT_USAGE);
     std::string value = keyValue.substr(equals + 1);
     for (const auto& entry : *strings) {
-        if (entry.first == standard)
-            throw PackError(std::string("--version-info ") + standard + " is given twice", EXIT_USAGE);
+        // Windows looks keys up without regard to case.
+        if (strcasecmp(entry.first.c_str(), key.c_str()) == 0)
+            throw PackError("--version-info " + key + " is given twice", EXIT_USAGE);
     }
     uint16_t numbers[4];
-    bool numeric = strcmp(standard, "FileVersion") == 0 || strcmp(standard, "ProductVersion") == 0;
+    bool numeric = key == "FileVersion" || key == "ProductVersion";
     if (numeric && !ParseVersion(value, numbers))
-        throw PackError(std::string("--version-info ") + standard + "=" + value +
+        throw PackError("--version-info " + key + "=" + value +
                             ": must start with one to four numbers of at most 65535 separated by dots, "
                             "such as 1.10 or 1.10.0.3",
                         EXIT_USAGE);
     try {
+        Utf16FromUtf8(key);
         Utf16FromUtf8(value);
     } catch (const PackError& e) {
-        throw PackError(std::string("--version-info ") + standard + ": " + e.what(), EXIT_USAGE);
+        throw PackError("--version-info " + key + ": " + e.what(), EXIT_USAGE);
     }
-    strings->emplace_back(standard, value);
+    strings->emplace_back(key, value);
 }
 
 std::vector<uint8_t> VersionResource(const VersionStrings& strings)
@@ -161,7 +161,7 @@ std::vector<uint8_t> VersionResource(const VersionStrings& strings)
     table.key = Key(tableKey);
     for (const auto& entry : strings) {
         Block string;
-        string.key = Key(entry.first.c_str());
+        string.key = Utf16FromUtf8(entry.first);
         std::u16string value = Utf16FromUtf8(entry.second);
         for (char16_t c : value)
             AppendLe16(string.value, c);

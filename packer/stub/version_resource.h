@@ -7,12 +7,14 @@
 #include <utility>
 #include <vector>
 
-// Keys in their standard spelling with UTF-8 values, in the order given.
+// Keys (the standard ones in their standard spelling) and values in UTF-8, in
+// the order given.
 using VersionStrings = std::vector<std::pair<std::string, std::string>>;
 
-// Adds "KEY=VALUE" from --version-info. KEY is one of the standard names
-// (matched without regard to case); FileVersion and ProductVersion must start
-// with one to four numbers separated by dots. Throws PackError (usage).
+// Adds "KEY=VALUE" from --version-info. KEY is any name, each at most once
+// whatever its case, a standard one taking its standard spelling;
+// FileVersion and ProductVersion must start with one to four numbers
+// separated by dots. Throws PackError (usage).
 void AddVersionString(VersionStrings* strings, const std::string& keyValue);
 
 // The resource: VS_VERSIONINFO with its fixed part, one string table and the

@@ -90,6 +90,10 @@ struct FileStatus {
 // What path names, links followed.
 int StatusOf(const std::string& path, FileStatus* status);
 
+// The full path of what path names, every link on the way and at its end
+// followed, in the one form the system gives any path to that file.
+int ResolvedPath(const std::string& path, std::string* resolved);
+
 // The names in a folder, "." and ".." left out, in no particular order.
 int ListFolder(const std::string& folder, std::vector<std::string>* names);
 

@@ -135,6 +135,16 @@ int StatusOf(const std::string& path, FileStatus* status)
     return 0;
 }
 
+int ResolvedPath(const std::string& path, std::string* resolved)
+{
+    char* real = realpath(path.c_str(), nullptr);
+    if (real == nullptr)
+        return errno;
+    *resolved = real;
+    free(real);
+    return 0;
+}
+
 int ListFolder(const std::string& folder, std::vector<std::string>* names)
 {
     DIR* dir = opendir(folder.c_str());

@@ -285,6 +285,29 @@ int StatusOf(const std::string& path, FileStatus* status)
     return error;
 }
 
+int ResolvedPath(const std::string& path, std::string* resolved)
+{
+    HANDLE handle = OpenExisting(path, FILE_READ_ATTRIBUTES);
+    if (handle == INVALID_HANDLE_VALUE)
+        return (int)GetLastError();
+    std::wstring wide(MAX_PATH, L'\0');
+    DWORD length;
+    while ((length = GetFinalPathNameByHandleW(handle, &wide[0], (DWORD)wide.size(), FILE_NAME_NORMALIZED)) >=
+           wide.size())
+        wide.resize(length);
+    DWORD error = length == 0 ? GetLastError() : 0;
+    CloseHandle(handle);
+    if (error != 0)
+        return (int)error;
+    // Shown as paths are usually written: C:\..., \\server\share\...
+    *resolved = Utf8(wide.data(), length);
+    if (resolved->compare(0, 8, "\\\\?\\UNC\\") == 0)
+        resolved->replace(0, 8, "\\\\");
+    else if (resolved->compare(0, 4, "\\\\?\\") == 0)
+        resolved->erase(0, 4);
+    return 0;
+}
+
 int ListFolder(const std::string& folder, std::vector<std::string>* names)
 {
     std::string pattern = folder.size() == NameStart(folder) && !folder.empty() ? folder + "*" : folder + "\\*";

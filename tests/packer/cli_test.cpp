@@ -22,10 +22,9 @@ struct Outcome {
     std::string err;
 };
 
-Outcome Pack(const std::string& arguments)
+// A shell command's standard output and exit status.
+Outcome Shell(const std::string& command)
 {
-    std::string errPath = FreshFolder("stderr") + "/err.txt";
-    std::string command = std::string(MORLU_BUILD_DIR) + "/morlu-pack " + arguments + " 2>" + Quote(errPath);
     FILE* pipe = popen(command.c_str(), "r");
     Outcome outcome;
     char buffer[4096];
@@ -34,6 +33,14 @@ Outcome Pack(const std::string& arguments)
         outcome.out.append(buffer, count);
     int status = pclose(pipe);
     outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return outcome;
+}
+
+Outcome Pack(const std::string& arguments)
+{
+    std::string errPath = FreshFolder("stderr") + "/err.txt";
+    Outcome outcome =
+        Shell(std::string(MORLU_BUILD_DIR) + "/morlu-pack " + arguments + " 2>" + Quote(errPath));
     Bytes err = ReadWholeFile(errPath);
     outcome.err.assign(err.begin(), err.end());
     return outcome;
@@ -155,6 +162,37 @@ TEST(PackCli, OnlyProgramsAreSearchedForAContainer)
     Outcome bare = Pack("list " + Quote(WriteArchive(program, "other.exe")));
     EXPECT_EQ(2, bare.status);
     EXPECT_TRUE(Contains(bare.err, "other.exe: a program without a payload container")) << bare.err;
+}
+
+// Nothing that holds no archive passes as one of no members: list, test and
+// extract call it damaged, whatever its bytes.
+TEST(PackCli, AFileWithoutAnArchiveIsDamagedNotEmpty)
+{
+    Bytes leadingZero = RandomBytes(5000, 94);
+    leadingZero[0] = 0; // an end mark where the first header would be
+    const std::string program = std::string(MORLU_SOURCE_DIR) + "/build/win64/demo-product/Morlu.exe";
+    ASSERT_EQ(0, RunCommand("test -f " + Quote(program))) << program << " is not built (scripts/build)";
+    const std::string in = FreshFolder("inputs");
+    WriteWholeFile(in + "/empty.exe", Bytes());
+    WriteWholeFile(in + "/zero.lzh", leadingZero);
+    WriteWholeFile(in + "/noise.bin", RandomBytes(5000, 95));
+    const std::vector<std::pair<std::string, std::string>> inputs = {
+        {in + "/empty.exe", "empty.exe: an empty file, neither an installer nor an LHA archive"},
+        {in + "/zero.lzh", "zero.lzh: neither an installer"},
+        {in + "/noise.bin", "noise.bin: neither an installer"},
+        {program, "Morlu.exe: a program without a payload container"},
+    };
+    for (const auto& input : inputs) {
+        for (const char* command : {"list ", "test ", "extract "}) {
+            std::string folder = FreshFolder("out");
+            Outcome outcome =
+                Pack(command + Quote(input.first) + (command[0] == 'e' ? " -C " + Quote(folder) : ""));
+            EXPECT_EQ(2, outcome.status) << command << input.first;
+            EXPECT_EQ("", outcome.out) << command << input.first;
+            EXPECT_TRUE(Contains(outcome.err, input.second)) << command << outcome.err;
+            EXPECT_TRUE(FilesBelow(folder).empty());
+        }
+    }
 }
 
 TEST(PackCli, ListReportsDamagedHeaders)
@@ -412,12 +450,31 @@ TEST(PackCli, TheManualNamesEveryOptionOfTheHelp)
         << "groff warns about the manual";
 }
 
+const std::string kShippingStub = std::string(MORLU_SOURCE_DIR) + "/build/win32/setup-stub.exe";
+
+// An installed morlu-pack builds with the stub installed beside it: the
+// shipping one, unbranded, and the installer tests clean.
+void ExpectInstalledToolBuilds(const std::string& program)
+{
+    std::string product = FreshFolder("product");
+    const std::string demo = std::string(MORLU_SOURCE_DIR) + "/build/win32/demo-product/";
+    WriteWholeFile(product + "/DEZAZAZE.exe", ReadWholeFile(demo + "DEZAZAZE.exe"));
+    WriteWholeFile(product + "/Morlu.exe", ReadWholeFile(demo + "Morlu.exe"));
+    WriteWholeFile(product + "/Morlu.txt", BytesOf("notes\r\n"));
+    std::string setup = FreshFolder("setup") + "/setup.exe";
+    Outcome build = Shell(Quote(program) + " build -q --version 1 -o " + Quote(setup) + " " + Quote(product) + " 2>&1");
+    ASSERT_EQ(0, build.status) << program << ": " << build.out;
+    Bytes built = ReadWholeFile(setup), shipping = ReadWholeFile(kShippingStub);
+    EXPECT_TRUE(std::equal(shipping.begin(), shipping.end(), built.begin())) << program << ": not the shipping stub";
+    EXPECT_EQ(0, Shell(Quote(program) + " test " + Quote(setup)).status) << program;
+}
+
 // cmake --install puts the tool, the stub and the manual where they are
 // looked for: build then needs no --stub.
 TEST(PackInstall, ToolStubAndManualInTheirPlaces)
 {
-    std::string stub = std::string(MORLU_SOURCE_DIR) + "/build/win32/setup-stub.exe";
-    ASSERT_EQ(RunCommand("test -f " + Quote(stub)), 0) << "build/win32/setup-stub.exe is not built (scripts/build)";
+    ASSERT_EQ(RunCommand("test -f " + Quote(kShippingStub)), 0)
+        << "build/win32/setup-stub.exe is not built (scripts/build)";
     std::string prefix = FreshFolder("prefix");
     ASSERT_EQ(0, RunCommand("cmake --install " + Quote(MORLU_BUILD_DIR) + " --prefix " + Quote(prefix) + " >/dev/null"));
     std::vector<std::string> installed;
@@ -425,17 +482,80 @@ TEST(PackInstall, ToolStubAndManualInTheirPlaces)
         installed.push_back(file.first);
     EXPECT_EQ(installed, (std::vector<std::string>{"bin/morlu-pack", "share/man/man1/morlu-pack.1",
                                                    "share/morlu-pack/setup-stub.exe"}));
-    EXPECT_TRUE(ReadWholeFile(prefix + "/share/morlu-pack/setup-stub.exe") == ReadWholeFile(stub));
+    EXPECT_TRUE(ReadWholeFile(prefix + "/share/morlu-pack/setup-stub.exe") == ReadWholeFile(kShippingStub));
+    ExpectInstalledToolBuilds(prefix + "/bin/morlu-pack");
+}
 
-    std::string product = FreshFolder("product");
-    WriteWholeFile(product + "/DEZAZAZE.exe", BytesOf("MZ inner installer"));
-    WriteWholeFile(product + "/Morlu.exe", BytesOf("MZ program"));
-    WriteWholeFile(product + "/Morlu.txt", BytesOf("notes\r\n"));
-    std::string setup = FreshFolder("setup") + "/setup.exe";
-    ASSERT_EQ(0, RunCommand(Quote(prefix + "/bin/morlu-pack") + " build -q --version 1 -o " + Quote(setup) + " " +
-                            Quote(product)));
-    Bytes built = ReadWholeFile(setup), shipping = ReadWholeFile(stub);
-    EXPECT_TRUE(std::equal(shipping.begin(), shipping.end(), built.begin())) << "the installed stub, unbranded";
+// The native build alone, as when no win32 build made the stub: the tool and
+// the manual go in all the same, and the words say how to add the stub.
+TEST(PackInstall, WithoutAStubTheToolAndManualStillGoIn)
+{
+    std::string prefix = FreshFolder("prefix"), missing = FreshFolder("nothing") + "/setup-stub.exe";
+    Outcome install = Shell("cmake -DMORLU_STUB=" + Quote(missing) + " -DCMAKE_INSTALL_PREFIX=" + Quote(prefix) +
+                          " -P " + Quote(std::string(MORLU_BUILD_DIR) + "/cmake_install.cmake") + " 2>&1");
+    EXPECT_EQ(0, install.status) << install.out;
+    std::vector<std::string> installed;
+    for (const auto& file : FilesBelow(prefix))
+        installed.push_back(file.first);
+    EXPECT_EQ(installed, (std::vector<std::string>{"bin/morlu-pack", "share/man/man1/morlu-pack.1"}));
+    std::string words;
+    for (char c : install.out)
+        words += c == '\n' ? ' ' : c;
+    words.erase(std::unique(words.begin(), words.end(), [](char a, char b) { return a == ' ' && b == ' '; }),
+                words.end());
+    for (const std::string& part : {"there is none at " + missing, std::string("cmake --build --preset win32"),
+                                    std::string("-DMORLU_STUB="), std::string("morlu-pack build --stub")})
+        EXPECT_NE(words.find(part), std::string::npos) << part << " is not in: " << install.out;
+
+    Outcome build = Shell(Quote(prefix + "/bin/morlu-pack") + " build --version 1 -o x.exe . 2>&1");
+    EXPECT_EQ(1, build.status);
+    EXPECT_TRUE(Contains(build.out, "no --stub given, and none is installed at " + prefix)) << build.out;
+}
+
+// cpack makes a .deb and a .tar.gz of the tool, the stub and the manual: the
+// .deb's contents and fields as dpkg reads them, apt's plan for it (a
+// simulation: nothing is installed), and each one's tool run where it was
+// unpacked.
+TEST(PackInstall, DebAndTarballOfTheToolStubAndManual)
+{
+    std::string packages = FreshFolder("packages");
+    Outcome cpack = Shell("cpack --config " + Quote(std::string(MORLU_BUILD_DIR) + "/CPackConfig.cmake") + " -B " +
+                        Quote(packages) + " 2>&1");
+    ASSERT_EQ(0, cpack.status) << cpack.out;
+    std::string version = Pack("--version").out.substr(11);
+    version.pop_back();
+    std::string deb = packages + "/morlu-pack_" + version + "_" + Shell("dpkg --print-architecture | tr -d '\\n'").out +
+                      ".deb";
+    const std::string top = "morlu-pack-" + version + "-Linux";
+    std::string tarball = packages + "/" + top + ".tar.gz";
+
+    Outcome contents = Shell("dpkg-deb -c " + Quote(deb) + " | awk '$1 !~ /^d/ { print $1, $2, $6 }'");
+    ASSERT_EQ(0, contents.status) << contents.out;
+    EXPECT_EQ(contents.out, "-rwxr-xr-x root/root ./usr/bin/morlu-pack\n"
+                            "-rw-r--r-- root/root ./usr/share/man/man1/morlu-pack.1.gz\n"
+                            "-rw-r--r-- root/root ./usr/share/morlu-pack/setup-stub.exe\n");
+    Outcome fields = Shell("dpkg-deb -f " + Quote(deb) + " Package Version Depends");
+    EXPECT_EQ(0, fields.status) << fields.out;
+    EXPECT_EQ(0u, fields.out.find("Package: morlu-pack\nVersion: " + version + "\nDepends: libc6 (>= 2.")) << fields.out;
+    EXPECT_EQ(std::string::npos, fields.out.find(',')) << "libc6 alone: " << fields.out;
+    Outcome plan =
+        Shell("cd " + Quote(packages) + " && apt-get install -s ./" + deb.substr(packages.size() + 1) + " 2>&1");
+    EXPECT_EQ(0, plan.status) << plan.out;
+    EXPECT_TRUE(Contains(plan.out, "Inst morlu-pack (" + version + " ")) << plan.out;
+
+    std::string root = FreshFolder("root");
+    ASSERT_EQ(0, RunCommand("dpkg-deb -x " + Quote(deb) + " " + Quote(root)));
+    EXPECT_TRUE(ReadWholeFile(root + "/usr/share/morlu-pack/setup-stub.exe") == ReadWholeFile(kShippingStub));
+    EXPECT_EQ(0, Shell("zcat " + Quote(root + "/usr/share/man/man1/morlu-pack.1.gz") + " | grep -q '^.SH EXIT STATUS'")
+                     .status);
+    ExpectInstalledToolBuilds(root + "/usr/bin/morlu-pack");
+
+    std::string unpacked = FreshFolder("unpacked");
+    Outcome listed = Shell("tar -tzf " + Quote(tarball) + " | grep -v '/$' | sort");
+    EXPECT_EQ(listed.out, top + "/bin/morlu-pack\n" + top + "/share/man/man1/morlu-pack.1.gz\n" + top +
+                              "/share/morlu-pack/setup-stub.exe\n");
+    ASSERT_EQ(0, RunCommand("tar -xzf " + Quote(tarball) + " -C " + Quote(unpacked)));
+    ExpectInstalledToolBuilds(unpacked + "/" + top + "/bin/morlu-pack");
 }
 
 } // namespace

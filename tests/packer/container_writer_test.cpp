@@ -123,6 +123,52 @@ TEST(ContainerWriter, RefusesTextsWithNulBytes)
     EXPECT_NO_THROW(CheckMessageText("a"));
 }
 
+// The installer maps the whole of itself: 1 GiB and not a byte more, the
+// message naming the size and the limit.
+TEST(ContainerWriter, AWholeInstallerOfAtMostOneGiB)
+{
+    EXPECT_NO_THROW(CheckInstallerSize(1u << 30));
+    EXPECT_NO_THROW(PayloadHeaderBytes(0x1000, (1u << 30) - 0x1000 - 32 - 3, "1", "ab", 1));
+    EXPECT_THROW(PayloadHeaderBytes(0x1000, (1u << 30) - 0x1000 - 32 - 2, "1", "ab", 1), PackError);
+    try {
+        CheckInstallerSize((1u << 30) + 1);
+        FAIL();
+    } catch (const PackError& e) {
+        EXPECT_EQ(e.Code(), EXIT_DATA_ERROR);
+        EXPECT_EQ(std::string(e.what()).find("the installer would be 1,073,741,825 bytes; it may be at most "
+                                             "1,073,741,824 bytes (1 GiB)"),
+                  0u)
+            << e.what();
+    }
+    try {
+        CheckInstallerSize(1100000000, "2 of 3 members packed");
+        FAIL();
+    } catch (const PackError& e) {
+        EXPECT_NE(std::string(e.what()).find("more than 1,100,000,000 bytes (2 of 3 members packed)"),
+                  std::string::npos)
+            << e.what();
+    }
+}
+
+// Lines as a message box wraps them at 72 columns, a full-width character
+// taking two: 36 of them fit a 1024x768 screen.
+TEST(ContainerWriter, AMessageTooLongForItsBoxIsNamed)
+{
+    auto lines = [](size_t count, const std::string& line, const char* end) {
+        std::string text;
+        for (size_t i = 0; i < count; ++i)
+            text += line + end;
+        return text;
+    };
+    const std::string fullWidth36 = lines(36, "\x82\xa0", ""); // 36 hiragana: one line of 72 columns
+    EXPECT_EQ(MessageOverflow(lines(36, "short", "\r\n")), "");
+    EXPECT_EQ(MessageOverflow(lines(35, "", "\n") + std::string(72, 'x')), "");
+    EXPECT_EQ(MessageOverflow(lines(36, fullWidth36, "\r")), "");
+    EXPECT_NE(MessageOverflow(lines(36, fullWidth36 + "x", "\n")), "") << "each line wraps once";
+    EXPECT_NE(MessageOverflow(lines(37, "", "\r\n")), "");
+    EXPECT_EQ(MessageOverflow(lines(5, "a", "\n") + std::string(72 * 31, 'w')), "");
+}
+
 TEST(ContainerWriter, TheShippingStubTakesAContainer)
 {
     std::string stub = ShippingStub();

@@ -164,7 +164,8 @@ TEST(ReadInputFile, RefusesWhatIsNoSteadyRegularFileOfItsSize)
     EXPECT_EQ(ErrorCode([&] { ReadInputFile(temp / "none", 1000); }), EXIT_FILE_ERROR);
     EXPECT_EQ(ErrorCode([&] { ReadInputFile(temp.Path(), 1000); }), EXIT_FILE_ERROR) << "a folder";
     EXPECT_EQ(ErrorCode([&] { ReadInputFile(temp / "fifo", 1000); }), EXIT_FILE_ERROR);
-    EXPECT_EQ(ErrorCode([&] { ReadInputFile(temp / "f", 999); }), EXIT_FILE_ERROR) << "above the limit";
+    EXPECT_EQ(ErrorCode([&] { ReadInputFile(temp / "f", 999); }), EXIT_DATA_ERROR)
+        << "above the limit: readable, but more than the installer carries";
     EXPECT_EQ(ErrorCode([&] { ReadInputFile(temp / "f", 1000, 900); }), EXIT_FILE_ERROR) << "changed since listed";
     // Its size says 0, yet it gives bytes: a file that grows while it is read.
     EXPECT_EQ(ErrorCode([&] { ReadInputFile("/proc/self/status", 1000); }), EXIT_FILE_ERROR);

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "pack_test_support.h"
+#include "packer/stub/execution_level.h"
 #include "packer/stub/pe_image.h"
 #include "packer/stub/stub_image.h"
 #include "packer/system/pack_error.h"
@@ -50,9 +51,9 @@ TEST(StubImage, BrandingReplacesAnIconGroupAndVersionTheStubHas)
         std::string path = std::string(MORLU_SOURCE_DIR) + "/build/" + build + "/setup-stub.exe";
         ASSERT_TRUE(Exists(path)) << path << " is not built (scripts/build)";
         Bytes stub = ReadBytes(path);
-        Branding first{Icon("morlu0.ico"), {{"ProductName", "one"}}};
+        Branding first{Icon("morlu0.ico"), {{"ProductName", "one"}}, ""};
         Bytes once = BrandStub(stub, first);
-        Branding second{Icon("morlu1.ico"), {{"ProductName", "two"}}};
+        Branding second{Icon("morlu1.ico"), {{"ProductName", "two"}}, ""};
         Bytes twice = BrandStub(once, second);
         ASSERT_NO_THROW(CheckStub(twice)) << build;
 
@@ -79,6 +80,24 @@ TEST(StubImage, BrandingReplacesAnIconGroupAndVersionTheStubHas)
         EXPECT_TRUE(DirectoryBytes(twice, 5) == DirectoryBytes(stub, 5)) << build;
         EXPECT_EQ(Le32(once, Le32(once, 0x3C) + 24 + 56) % 0x1000, 0u) << build << ": SizeOfImage aligned";
     }
+}
+
+// Only the level's value changes, however the manifest writes the element;
+// a manifest without one is refused rather than left asking for another.
+TEST(ExecutionLevel, SetsTheLevelAttributeAndNothingElse)
+{
+    EXPECT_EQ(WithExecutionLevel("<x><v3:requestedExecutionLevel uiAccess='false' level='asInvoker'/></x>",
+                                 "requireAdministrator"),
+              "<x><v3:requestedExecutionLevel uiAccess='false' level='requireAdministrator'/></x>");
+    EXPECT_EQ(WithExecutionLevel("<requestedExecutionLevel\n  level = \"highestAvailable\" ></requestedExecutionLevel>",
+                                 "asInvoker"),
+              "<requestedExecutionLevel\n  level = \"asInvoker\" ></requestedExecutionLevel>");
+    for (const char* none : {"<!-- requestedExecutionLevel level=\"a\" --><requestedExecutionLevels level=\"a\"/>",
+                             "<requestedExecutionLevel uiAccess=\"false\"/><other level=\"a\"/>",
+                             "<requestedExecutionLevel xlevel=\"a\"/>"})
+        EXPECT_THROW(WithExecutionLevel(none, "asInvoker"), PackError) << none;
+    EXPECT_EQ(ExecutionLevelNamed("REQUIREADMINISTRATOR"), "requireAdministrator");
+    EXPECT_EQ(ExecutionLevelNamed("admin"), "");
 }
 
 } // namespace

@@ -341,6 +341,28 @@ TEST(MorluPackExe, ExtractEntersSubfoldersButNoLink)
     EXPECT_TRUE(Names(outside).empty());
 }
 
+// A link in the product folder that leads out of it is refused, named by the
+// path it leads to as Windows writes paths (wine takes a Unix link to a file
+// through to its target, as Windows does a symbolic link).
+TEST(MorluPackExe, RefusesALinkOutOfTheProductFolder)
+{
+    std::string product = InBuild("link-fixture\\product");
+    for (const std::string& file : DemoFiles())
+        CopyFileW(Wide(file).c_str(), Wide(product + file.substr(file.rfind('\\'))).c_str(), FALSE);
+    std::string output = Fresh("linked") + "\\setup.exe";
+    Outcome built = Pack({"build", "--stub", InBuild("setup-stub.exe"), "--version", "1", "-o", output, product});
+    EXPECT_EQ(built.status, 2u);
+    EXPECT_NE(built.err.find(product + "\\outside.txt: a link to " + InBuild("link-fixture\\secret.txt") +
+                             ", outside " + product + ","),
+              std::string::npos)
+        << built.err;
+    EXPECT_EQ(GetFileAttributesW(Wide(output).c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(Pack({"build", "-q", "--stub", InBuild("setup-stub.exe"), "--version", "1", "--exclude", "outside.txt",
+                    "-o", output, product})
+                  .status,
+              0u);
+}
+
 // The help, usage errors, Windows' error texts, and an output that is an
 // input under another spelling of its name (the file index tells).
 TEST(MorluPackExe, SameHelpAndExitCodesWithWindowsErrorTexts)
