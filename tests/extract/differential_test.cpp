@@ -130,6 +130,11 @@ TEST(Differential, WellFormedArchivesMatchTheModel)
     Bytes large = TextBytes(700000, 9);
     ASSERT_TRUE(SameAsReference(ArchiveOf({Lh5Member("large", large), Lh5Member("after", TextBytes(9000, 10))}),
                                 UINT64_MAX, "large"));
+    // Stored members are written a window at a time: none for an empty one, and
+    // a full disk stops them within a piece.
+    Bytes stored = ArchiveOf({StoredMember("empty", Bytes()), StoredMember("big", RandomBytes(600000, 11))});
+    ASSERT_TRUE(SameAsReference(stored, UINT64_MAX, "stored"));
+    ASSERT_TRUE(SameAsReference(stored, 300000, "stored onto a full disk"));
 }
 
 TEST(Differential, RandomTokenStreamsMatchTheModel)

@@ -453,10 +453,14 @@ int Walk()
         m.memberData = m.archivePos;
         m.archivePos += dataLength;
         if (stored) {
+            // Written a window's worth at a time, so an empty member writes nothing.
             uint32_t count = Field32(m.header + 11);
-            if (Write(m.archive + m.memberData, count) < count)
-                Fail(-1);
-            UpdateCrc(m.archive + m.memberData, count);
+            for (uint32_t done = 0, piece; done < count; done += piece) {
+                piece = std::min(count - done, kWindow);
+                if (Write(m.archive + m.memberData + done, piece) < piece)
+                    Fail(-1);
+                UpdateCrc(m.archive + m.memberData + done, piece);
+            }
         } else {
             DecodeMember();
         }
