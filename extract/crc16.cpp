@@ -16,8 +16,10 @@ void BuildCrc16Table(Crc16Table table)
     }
 }
 
-// One lane: 8 bytes a step through the 8 table rows.
-static inline unsigned CrcStep8(const Crc16Table table, unsigned crc, const unsigned char* p)
+// One lane: 8 bytes a step through the 8 table rows. Inline even where the
+// build optimizes for size, which would call it for every 8 bytes.
+static inline __attribute__((always_inline)) unsigned CrcStep8(const Crc16Table table, unsigned crc,
+                                                              const unsigned char* p)
 {
     crc ^= p[0] | p[1] << 8;
     return table[7][crc & 0xFF] ^ table[6][crc >> 8] ^ table[5][p[2]] ^ table[4][p[3]] ^ table[3][p[4]] ^
