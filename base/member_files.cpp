@@ -5,7 +5,6 @@
 
 #include "base/files.h"
 #include "base/message_pump.h"
-#include "extract/member_sink.h"
 
 // A stored member comes in one piece of any size: it is written a piece at a
 // time, the window answering between pieces, as between the decoder's flushes.

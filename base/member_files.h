@@ -1,7 +1,11 @@
-// The installer's member files: the engine's sink on Windows (windowsMemberSink,
-// extract/member_sink.h).
+// The installer's member files: the engine's sink on Windows.
 #pragma once
 #include <windows.h>
+
+#include "extract/member_sink.h"
+
+// Creates member files by their CP932 names, through the wide calls on NT.
+extern const MemberSink windowsMemberSink;
 
 struct MemberFileFailure {
     DWORD error;  // the system's error code: ERROR_NOACCESS, ERROR_SWAPERROR or

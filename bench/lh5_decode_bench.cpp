@@ -40,11 +40,6 @@ static bool IgnoreClose(MemberFile, bool)
 
 static const MemberSink countingSink = {CountCreate, CountWrite, IgnoreTime, IgnoreClose, nullptr};
 
-#if defined(MORLU_INSTALLER_ENGINE) && !defined(_WIN32)
-// The installer's engine built on a host, which has no Win32 sink to default to.
-extern const MemberSink windowsMemberSink = countingSink;
-#endif
-
 int main(int argc, char** argv)
 {
     if (argc < 2 || argc > 3) {

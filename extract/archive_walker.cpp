@@ -102,7 +102,7 @@ int KeepMember()
 void BeginExtraction(const char* destFolder, const unsigned char* archive, uint32_t archiveSize)
 {
     ExtractState& s = extractState;
-    s.sink = chosenSink != nullptr ? chosenSink : ENGINE_UNNAMED_SINK;
+    s.sink = chosenSink;
     // A folder too long to hold even a one-byte name fails each member's
     // creation; an archive without members still succeeds.
     size_t folderLength = strlen(destFolder);

@@ -13,10 +13,9 @@ const int kExtractDataError = -2; // the archive is damaged or uses what the eng
 // reentrant: one extraction at a time.
 int ExtractArchive(const char* destFolder, const unsigned char* archive, uint32_t archiveSize);
 
-// Chooses where members go for later extractions. The installer's engine
-// writes its Win32 files (windowsMemberSink) unless told otherwise, and
-// nullptr brings them back; every other build names its sink before it
-// extracts.
+// Chooses where members go for later extractions: every user of the engine
+// names its sink before it extracts (the installer its Win32 files,
+// windowsMemberSink in base/member_files.h).
 void SetMemberSink(const MemberSink* sink);
 
 // Why the last extraction stopped, for tools that tell the user. The installer

@@ -77,15 +77,12 @@ struct ExtractState {
     uint16_t failedCrc;
 };
 
-// The installer runs the engine on one thread and names no sink: it has but
-// its Win32 one. The packer runs it on several threads at once, each with a
-// state of its own, and names the sink of every extraction.
+// The installer runs the engine on one thread; the packer on several at once,
+// each with a state of its own.
 #ifdef MORLU_INSTALLER_ENGINE
 #define ENGINE_STATE_STORAGE
-#define ENGINE_UNNAMED_SINK (&windowsMemberSink)
 #else
 #define ENGINE_STATE_STORAGE thread_local
-#define ENGINE_UNNAMED_SINK nullptr
 #endif
 extern ENGINE_STATE_STORAGE ExtractState extractState;
 

@@ -1,6 +1,6 @@
 // The one seam of the extraction engine: where member files are created,
 // written, stamped and closed. The installer writes Win32 files in place
-// (windows_sink.cpp); the packer replaces files safely
+// (base/member_files.h); the packer replaces files safely
 // (packer/system/file_sink.h) or only counts bytes; tests and fuzzers keep
 // them in memory (memory_sink.h).
 #pragma once
@@ -29,7 +29,3 @@ struct MemberSink {
     // nullptr when the order makes no difference to the sink.
     void (*createsOutOfOrder)(bool outOfOrder);
 };
-
-// The installer's Win32 files, in its build alone (windows_sink.cpp): its
-// engine writes with them, the installer naming no sink.
-extern const MemberSink windowsMemberSink;

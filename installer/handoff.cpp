@@ -32,6 +32,7 @@ static void ShowWarningAbout(const char* format, const char* path, const char* n
 static ExitStatus ExtractIntoWorkFolder(const char* workFolder)
 {
     const unsigned char* archive = (const unsigned char*)payloadHeader + payloadHeader->archiveOffset;
+    SetMemberSink(&windowsMemberSink);
     int result = ExtractArchive(workFolder, archive, (uint32_t)payloadHeader->archiveSize);
     if (result == kExtractDataError) {
         ShowWarning(progressWindow, "解凍でｴﾗｰが起きました｡ ｲﾝｽﾄｰﾙﾌﾟﾛｸﾞﾗﾑのﾌｧｲﾙが壊れている可能性があります。"

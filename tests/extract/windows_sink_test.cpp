@@ -6,6 +6,7 @@
 #include <string>
 
 #include "archive_builder.h"
+#include "base/member_files.h"
 #include "extract/extract.h"
 
 namespace {
@@ -50,7 +51,7 @@ protected:
 
     int Extract(const Bytes& archive, const std::string& folder)
     {
-        SetMemberSink(nullptr);
+        SetMemberSink(&windowsMemberSink);
         return ExtractArchive(folder.c_str(), archive.data(), (DWORD)archive.size());
     }
 
