@@ -24,3 +24,10 @@ void ShowWarning(HWND owner, const char* text)
 {
     ShowMessageBox(owner, text, GetInstallerCaption(), MB_ICONWARNING);
 }
+
+void ShowWarningAbout(HWND owner, const char* format, const char* path)
+{
+    char text[kFormatBufferSize];
+    wsprintfA(text, format, path);
+    ShowWarning(owner, text);
+}

@@ -114,8 +114,9 @@ BOOL Cp932PathOf(const WCHAR* wide, char* path)
     if (NarrowToCp932(wide, path, MAX_PATH))
         return TRUE;
     const WideCalls* calls = NtWideCalls();
+    // Windows 9x names its files in the ANSI code page, best-fit forms and all.
     if (calls == NULL)
-        return FALSE;
+        return WideCharToMultiByte(CP_ACP, 0, wide, -1, path, MAX_PATH, NULL, NULL) != 0;
     WidePath shortForm;
     DWORD length = calls->getShortPathName(wide, shortForm.text, MAX_PATH);
     return length != 0 && length < MAX_PATH && NarrowToCp932(shortForm.text, path, MAX_PATH);

@@ -18,7 +18,8 @@ HANDLE OpenFileAt(const char* path, DWORD access, DWORD share, DWORD disposition
 HANDLE FindFirstEntry(const char* pattern, WIN32_FIND_DATAA* entry);
 BOOL FindNextEntry(HANDLE search, WIN32_FIND_DATAA* entry);
 
-// path (MAX_PATH bytes) = wide, or its 8.3 short form; FALSE when neither has a CP932 form.
+// path (MAX_PATH bytes) = wide, or its 8.3 short form; FALSE when neither has a
+// CP932 form. On Windows 9x, wide in the ANSI code page, as near as it goes.
 BOOL Cp932PathOf(const WCHAR* wide, char* path);
 // GetShortPathName into MAX_PATH bytes: FALSE when it fails or does not fit.
 BOOL ShortPathOf(const char* path, char* shortPath);

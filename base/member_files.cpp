@@ -14,6 +14,13 @@ static const DWORD kWritePiece = 256 * 1024;
 static HANDLE fileInWriting;
 static MemberFileFailure lastFailure;
 
+// A stored member's bytes come straight from the mapped installer file: a
+// page of it that cannot be read fails the write with one of these.
+static BOOL SourceUnreadable(DWORD error)
+{
+    return error == ERROR_NOACCESS || error == ERROR_SWAPERROR || error == ERROR_INVALID_USER_BUFFER;
+}
+
 MemberFileFailure LastMemberFileFailure()
 {
     return lastFailure;
@@ -34,8 +41,9 @@ static MemberFile WindowsCreate(const char* path, uint32_t)
         SetAttributesOf(path, attributes & ~FILE_ATTRIBUTE_READONLY);
     HANDLE file = OpenFileAt(path, GENERIC_WRITE, 0, CREATE_ALWAYS);
     if (file == INVALID_HANDLE_VALUE) {
-        lastFailure.error = GetLastError();
-        lastFailure.writing = FALSE;
+        DWORD error = GetLastError();
+        lastFailure = error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL ? MEMBER_FILE_NOT_WRITTEN
+                                                                                  : MEMBER_FILE_NOT_CREATED;
     } else {
         fileInWriting = file;
     }
@@ -52,8 +60,7 @@ static uint32_t WindowsWrite(MemberFile file, const unsigned char* bytes, uint32
         // A short write is tried on: the next one tells why (a full disk, or
         // the installer's own pages that could not be read).
         if (!WriteFile((HANDLE)file, bytes + total, piece, &written, NULL) || written == 0) {
-            lastFailure.error = GetLastError();
-            lastFailure.writing = TRUE;
+            lastFailure = SourceUnreadable(GetLastError()) ? MEMBER_SOURCE_UNREADABLE : MEMBER_FILE_NOT_WRITTEN;
             break;
         }
         total += written;

@@ -7,10 +7,11 @@
 // Creates member files by their CP932 names, through the wide calls on NT.
 extern const MemberSink windowsMemberSink;
 
-struct MemberFileFailure {
-    DWORD error;  // the system's error code: ERROR_NOACCESS, ERROR_SWAPERROR or
-                  // ERROR_INVALID_USER_BUFFER when the bytes to write could not be read
-    BOOL writing; // a write failed, not the creation
+// Why a member file failed, as the user is told it.
+enum MemberFileFailure {
+    MEMBER_FILE_NOT_CREATED,
+    MEMBER_FILE_NOT_WRITTEN,  // the disk is full, or the file would not take the bytes
+    MEMBER_SOURCE_UNREADABLE, // the bytes to write, the installer's own pages, could not be read
 };
 // Why the last member file failed.
 MemberFileFailure LastMemberFileFailure();

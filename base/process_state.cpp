@@ -2,8 +2,6 @@
 
 HINSTANCE instanceHandle;
 HWND progressWindow;
-unsigned char* fileBuffer;
-DWORD fileSize;
+const unsigned char* installerImage;
+DWORD installerImageSize;
 const PayloadHeader* payloadHeader;
-const char* installFolder;
-int shortcutExists;

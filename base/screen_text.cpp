@@ -57,10 +57,10 @@ HWND CreateDialogFromTemplate(int templateId, HWND owner, DLGPROC procedure)
     return wide->createDialogParam(instanceHandle, MAKEINTRESOURCEW(templateId), owner, procedure, 0);
 }
 
-INT_PTR RunDialogFromTemplate(int templateId, HWND owner, DLGPROC procedure)
+INT_PTR RunDialogFromTemplate(int templateId, HWND owner, DLGPROC procedure, LPARAM parameter)
 {
     const WideCalls* wide = NtWideCalls();
     if (wide == NULL)
-        return DialogBoxParamA(instanceHandle, MAKEINTRESOURCEA(templateId), owner, procedure, 0);
-    return wide->dialogBoxParam(instanceHandle, MAKEINTRESOURCEW(templateId), owner, procedure, 0);
+        return DialogBoxParamA(instanceHandle, MAKEINTRESOURCEA(templateId), owner, procedure, parameter);
+    return wide->dialogBoxParam(instanceHandle, MAKEINTRESOURCEW(templateId), owner, procedure, parameter);
 }

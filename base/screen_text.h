@@ -12,6 +12,7 @@ void SetWindowTextCp932(HWND window, const char* text);
 const int kLongestWindowText = 511;
 void GetWindowTextCp932(HWND window, char* text, int capacity);
 
-// Modeless and modal dialogs from the templates of instanceHandle.
+// Modeless and modal dialogs from the templates of instanceHandle; the modal
+// one's procedure gets parameter with WM_INITDIALOG.
 HWND CreateDialogFromTemplate(int templateId, HWND owner, DLGPROC procedure);
-INT_PTR RunDialogFromTemplate(int templateId, HWND owner, DLGPROC procedure);
+INT_PTR RunDialogFromTemplate(int templateId, HWND owner, DLGPROC procedure, LPARAM parameter);

@@ -58,13 +58,12 @@ int main(int argc, char** argv)
         archive.insert(archive.end(), chunk, chunk + got);
     fclose(file);
 
-    SetMemberSink(&countingSink);
     std::vector<double> seconds;
     int members = 0;
     for (int run = 0; run < runs; ++run) {
         bytesOut = 0;
         auto start = std::chrono::steady_clock::now();
-        members = ExtractArchive("bench", archive.data(), (uint32_t)archive.size());
+        members = ExtractArchive("bench", archive.data(), (uint32_t)archive.size(), &countingSink);
         std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
         if (members <= 0) {
             fprintf(stderr, "lh5_decode_bench: %s: extraction failed (%d)\n", argv[1], members);

@@ -6,13 +6,6 @@
 #include "extract/lh5_decoder.h"
 #include "extract/member_output.h"
 
-static const MemberSink* chosenSink;
-
-void SetMemberSink(const MemberSink* sink)
-{
-    chosenSink = sink;
-}
-
 // Skips no further than the archive's end; returns where the skipped bytes
 // begin, and *skipped is how many there were.
 static const unsigned char* SkipArchiveBytes(uint32_t count, uint32_t* skipped)
@@ -99,10 +92,11 @@ int KeepMember()
     return 0;
 }
 
-void BeginExtraction(const char* destFolder, const unsigned char* archive, uint32_t archiveSize)
+void BeginExtraction(const char* destFolder, const unsigned char* archive, uint32_t archiveSize,
+                     const MemberSink* sink)
 {
     ExtractState& s = extractState;
-    s.sink = chosenSink;
+    s.sink = sink;
     // A folder too long to hold even a one-byte name fails each member's
     // creation; an archive without members still succeeds.
     size_t folderLength = strlen(destFolder);
@@ -143,9 +137,10 @@ int ExtractMembers()
     }
 }
 
-int ExtractArchive(const char* destFolder, const unsigned char* archive, uint32_t archiveSize)
+int ExtractArchive(const char* destFolder, const unsigned char* archive, uint32_t archiveSize,
+                   const MemberSink* sink)
 {
-    BeginExtraction(destFolder, archive, archiveSize);
+    BeginExtraction(destFolder, archive, archiveSize, sink);
     return ExtractMembers();
 }
 

@@ -6,7 +6,8 @@
 #include "extract/member_header.h"
 
 // Sets the state up for destFolder and the archive.
-void BeginExtraction(const char* destFolder, const unsigned char* archive, uint32_t archiveSize);
+void BeginExtraction(const char* destFolder, const unsigned char* archive, uint32_t archiveSize,
+                     const MemberSink* sink);
 
 // Reads and checks the next header into s.header: 0 with *end set at the end
 // mark, 0 with the member's method and data length, or a failure code.

@@ -8,15 +8,12 @@
 const int kExtractFileError = -1; // a member's file could not be created or written in full
 const int kExtractDataError = -2; // the archive is damaged or uses what the engine lacks
 
-// destFolder: code page 932 path without a trailing backslash. Returns the
-// number of members extracted, or kExtractFileError / kExtractDataError. Not
-// reentrant: one extraction at a time.
-int ExtractArchive(const char* destFolder, const unsigned char* archive, uint32_t archiveSize);
-
-// Chooses where members go for later extractions: every user of the engine
-// names its sink before it extracts (the installer its Win32 files,
-// windowsMemberSink in base/member_files.h).
-void SetMemberSink(const MemberSink* sink);
+// destFolder: code page 932 path without a trailing backslash; the members go
+// to sink (the installer's Win32 files are windowsMemberSink in
+// base/member_files.h). Returns the number of members extracted, or
+// kExtractFileError / kExtractDataError. Not reentrant: one extraction at a time.
+int ExtractArchive(const char* destFolder, const unsigned char* archive, uint32_t archiveSize,
+                   const MemberSink* sink);
 
 // Why the last extraction stopped, for tools that tell the user. The installer
 // only looks at the result.

@@ -209,9 +209,9 @@ private:
 } // namespace
 
 int ExtractArchiveInParallel(const char* destFolder, const unsigned char* archive, uint32_t archiveSize,
-                             unsigned threads)
+                             const MemberSink* sink, unsigned threads)
 {
-    BeginExtraction(destFolder, archive, archiveSize);
+    BeginExtraction(destFolder, archive, archiveSize, sink);
     if (threads < 2)
         return ExtractMembers();
     ParallelExtraction extraction;

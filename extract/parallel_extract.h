@@ -2,6 +2,8 @@
 #pragma once
 #include <stdint.h>
 
+#include "extract/member_sink.h"
+
 // ExtractArchive with up to `threads` members written at once. The files it
 // leaves, its result and GetExtractFailure are those of ExtractArchive: kept
 // members are closed in archive order, one at a time, members after a
@@ -9,4 +11,4 @@
 // on the calling thread before it is reported. The sink must take create,
 // write, setTime and close for different files from several threads at once.
 int ExtractArchiveInParallel(const char* destFolder, const unsigned char* archive, uint32_t archiveSize,
-                             unsigned threads);
+                             const MemberSink* sink, unsigned threads);

@@ -20,8 +20,7 @@ static void Differs(const char* what, size_t file)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     ResetMemorySink(true, kCapacity);
-    SetMemberSink(&memoryMemberSink);
-    int result = ExtractArchive("fuzz", data, (uint32_t)size);
+    int result = ExtractArchive("fuzz", data, (uint32_t)size, &memoryMemberSink);
     reference::Outcome expected = reference::Extract(data, (uint32_t)size, kCapacity);
 
     if (result != expected.result)

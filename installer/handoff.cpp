@@ -2,64 +2,14 @@
 
 #include "base/caption.h"
 #include "base/files.h"
-#include "base/member_files.h"
 #include "base/message_pump.h"
 #include "base/paths.h"
 #include "base/process_state.h"
-#include "base/screen_text.h"
-#include "extract/extract.h"
-#include "installer/exit_status.h"
-#include "installer/read_errors.h"
-#include "resources/resource_ids.h"
-#include "shortcuts/shortcut_dialog.h"
-#include "shortcuts/shortcut_probe.h"
 #include "ui/progress_window.h"
 
 static const DWORD kLookInterval = 1000;
 static const DWORD kPumpInterval = 100;
 static const DWORD kMaxResultSize = MAX_PATH - 1;
-
-// format takes the path and, if it asks for it, a name in it.
-static void ShowWarningAbout(const char* format, const char* path, const char* name = "")
-{
-    char text[kFormatBufferSize];
-    wsprintfA(text, format, path, name);
-    ShowWarning(progressWindow, text);
-}
-
-// One failure, one box: damage says to download again; a member that cannot
-// be created or written says so of the work folder, a full disk among them.
-static ExitStatus ExtractIntoWorkFolder(const char* workFolder)
-{
-    const unsigned char* archive = (const unsigned char*)payloadHeader + payloadHeader->archiveOffset;
-    SetMemberSink(&windowsMemberSink);
-    int result = ExtractArchive(workFolder, archive, (uint32_t)payloadHeader->archiveSize);
-    if (result == kExtractDataError) {
-        ShowWarning(progressWindow, "解凍でｴﾗｰが起きました｡ ｲﾝｽﾄｰﾙﾌﾟﾛｸﾞﾗﾑのﾌｧｲﾙが壊れている可能性があります。"
-                                    "ﾀﾞｳﾝﾛｰﾄﾞし直してください｡");
-        return EXIT_DAMAGED_INSTALLER;
-    }
-    if (result < 0) {
-        MemberFileFailure failure = LastMemberFileFailure();
-        // The bytes of a stored member come straight from the mapped file.
-        if (failure.writing && (failure.error == ERROR_NOACCESS || failure.error == ERROR_SWAPERROR ||
-                                failure.error == ERROR_INVALID_USER_BUFFER)) {
-            ShowReadError();
-            return EXIT_DAMAGED_INSTALLER;
-        }
-        BOOL full = failure.error == ERROR_DISK_FULL || failure.error == ERROR_HANDLE_DISK_FULL;
-        ShowWarningAbout(failure.writing || full ? "%s にファイルを書き込めません｡ ﾃﾞｨｽｸの空き容量を確認してください｡"
-                                                 : "%s にファイルを作成できません｡",
-                         workFolder);
-        return EXIT_WRITE_FAILED;
-    }
-    if (result != payloadHeader->memberCount) {
-        ShowWarning(progressWindow, "ﾌｧｲﾙの数が異常です｡ ｲﾝｽﾄｰﾙﾌﾟﾛｸﾞﾗﾑのﾌｧｲﾙが壊れている可能性があります｡ "
-                                    "ﾀﾞｳﾝﾛｰﾄﾞし直してください｡");
-        return EXIT_DAMAGED_INSTALLER;
-    }
-    return EXIT_INSTALLED;
-}
 
 // The inner installer's process, or NULL when the shell gave none.
 static HANDLE StartInnerInstaller(const char* workFolder, BOOL* started)
@@ -69,7 +19,7 @@ static HANDLE StartInnerInstaller(const char* workFolder, BOOL* started)
     *started = JoinPath(program, workFolder, "DEZAZAZE.exe") &&
                OpenWithShell(NULL, NULL, program, workFolder, SW_SHOW, &process);
     if (!*started)
-        ShowWarningAbout("%s\\%s を起動できません｡", workFolder, "DEZAZAZE.exe");
+        ShowWarningAbout(progressWindow, "%s\\DEZAZAZE.exe を起動できません｡", workFolder);
     return process;
 }
 
@@ -139,49 +89,15 @@ static BOOL ReadResultFile(const char* workFolder, HANDLE innerInstaller, char* 
     return read;
 }
 
-// shortPath doubles as the buffer of the release notes' path afterwards.
-static int ProbeExistingShortcut(const char* folder, char* shortPath)
+ExitStatus RunInnerInstaller(const char* workFolder, char* installFolder)
 {
-    char program[MAX_PATH];
-    JoinPath(program, folder, "Morlu.exe");
-    if (!ShortPathOf(program, shortPath))
-        return 0;
-    return FindExistingShortcut(shortPath);
-}
-
-int RunInnerInstaller(const char* workFolder)
-{
-    SetProgressStep(1);
-    ExitStatus extracted = ExtractIntoWorkFolder(workFolder);
-    if (extracted != EXIT_INSTALLED)
-        return extracted;
-
     SetProgressStep(2);
     BOOL started;
     HANDLE innerInstaller = StartInnerInstaller(workFolder, &started);
     if (!started)
         return EXIT_INNER_NOT_STARTED;
-    char folder[MAX_PATH];
-    BOOL read = ReadResultFile(workFolder, innerInstaller, folder);
+    BOOL read = ReadResultFile(workFolder, innerInstaller, installFolder);
     if (innerInstaller != NULL)
         CloseHandle(innerInstaller);
-    if (!read)
-        return EXIT_INSTALL_FAILED;
-
-    SetProgressStep(3);
-    char shortPath[MAX_PATH];
-    shortcutExists = ProbeExistingShortcut(folder, shortPath);
-    installFolder = folder;
-    RunDialogFromTemplate(IDD_SHORTCUTS, progressWindow, ShortcutDialogProc);
-
-    SetProgressStep(4);
-    int answer = ShowMessageBox(progressWindow,
-                                "Morlu2 のｲﾝｽﾄｰﾙが完了しました｡ \r\n\r\nﾘﾘｰｽﾉｰﾄを表示しますか?\r\n"
-                                "(ｲﾝｽﾄｰﾙ先のﾌｫﾙﾀﾞの「Morlu.txt」を開けばいつでも表示できます)",
-                                GetInstallerCaption(), MB_YESNO);
-    if (answer == IDYES) {
-        JoinPath(shortPath, folder, "Morlu.txt");
-        OpenWithShell(progressWindow, "open", shortPath, NULL, SW_SHOWNORMAL);
-    }
-    return EXIT_INSTALLED;
+    return read ? EXIT_INSTALLED : EXIT_INSTALL_FAILED;
 }

@@ -1,7 +1,9 @@
 #pragma once
 
-// The hand-off inside the work folder: extracts the archive, starts the inner
-// installer, waits for its result and offers shortcuts and the release notes.
-// EXIT_INSTALLED when the installation was completed, else the failure's
-// ExitStatus (installer/exit_status.h), told to the user already.
-int RunInnerInstaller(const char* workFolder);
+#include "installer/exit_status.h"
+
+// Step 2: starts the inner installer DEZAZAZE.exe in the work folder and waits,
+// with no time-out unless it crashes, for its RES.DAT. installFolder
+// (MAX_PATH bytes) = the install folder it names. EXIT_INSTALLED then, else
+// the failure's status, told to the user already.
+ExitStatus RunInnerInstaller(const char* workFolder, char* installFolder);

@@ -1,6 +1,6 @@
 #pragma once
 
-// Maps the whole executable at fileBuffer and finds its payload container.
-// Returns PAYLOAD_OK or the code that the entry shows (see container/payload_container.h).
-// fileBuffer stays mapped on failure too; WinMain unmaps it.
+// Maps the installer's own file (base/installer_file.h) and finds its payload
+// container. Returns PAYLOAD_OK or the code that the entry shows (see
+// container/payload_container.h). The file stays mapped on failure too.
 int LocatePayload();

@@ -18,10 +18,10 @@ static LONG WINAPI EndOnReadError(EXCEPTION_POINTERS* exception)
         record->NumberParameters < 2)
         return EXCEPTION_CONTINUE_SEARCH;
     const unsigned char* address = (const unsigned char*)record->ExceptionInformation[1];
-    if (fileBuffer == NULL || address < fileBuffer || address >= fileBuffer + fileSize)
+    if (installerImage == NULL || address < installerImage || address >= installerImage + installerImageSize)
         return EXCEPTION_CONTINUE_SEARCH;
     CloseMemberFileInWriting();
-    RemoveWorkFolderInUse();
+    RemoveWorkFolder();
     ShowReadError();
     ExitProcess(EXIT_DAMAGED_INSTALLER);
 }

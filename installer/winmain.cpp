@@ -1,10 +1,16 @@
+// The run, in the order of its steps. A step that fails tells the user in one
+// box and ends the run; WinMain then removes whatever the run had made.
 #include <windows.h>
 #include <commctrl.h>
 
 #include "base/caption.h"
+#include "base/installer_file.h"
 #include "base/process_state.h"
 #include "base/screen_text.h"
+#include "installer/completion.h"
 #include "installer/exit_status.h"
+#include "installer/extraction.h"
+#include "installer/handoff.h"
 #include "installer/payload_locator.h"
 #include "installer/read_errors.h"
 #include "installer/work_folder.h"
@@ -25,6 +31,17 @@ static BOOL OperatingSystemSupported()
     return TRUE;
 }
 
+static BOOL PayloadFound()
+{
+    int code = LocatePayload();
+    if (code == PAYLOAD_OK)
+        return TRUE;
+    char text[kFormatBufferSize];
+    wsprintfA(text, "ｲﾝｽﾄｰﾙﾌﾟﾛｸﾞﾗﾑのﾌｧｲﾙが異常です(%d)｡ ﾀﾞｳﾝﾛｰﾄﾞし直してください｡", code);
+    ShowWarning(NULL, text);
+    return FALSE;
+}
+
 static BOOL UserConfirmed()
 {
     if (payloadHeader->messageOffset == 0)
@@ -33,32 +50,42 @@ static BOOL UserConfirmed()
     return ShowMessageBox(progressWindow, message, GetInstallerCaption(), MB_OKCANCEL) == IDOK;
 }
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+static ExitStatus RunTheInstaller()
 {
-    instanceHandle = instance;
-    // The manifest asks for common controls 6; some Windows XP builds show no
-    // dialog or message box of such a program until comctl32 is loaded.
-    InitCommonControls();
     if (!OperatingSystemSupported()) {
         ShowWarning(NULL, "このﾌﾟﾛｸﾞﾗﾑはWin98/2000以降のOSでのみ動作します｡");
         return EXIT_SYSTEM_REFUSED;
     }
     CoInitialize(NULL);
     TellReadErrors();
+    if (!PayloadFound())
+        return EXIT_DAMAGED_INSTALLER;
+    ShowProgressWindow();
+    if (!UserConfirmed())
+        return EXIT_CANCELLED;
+    const char* workFolder = MakeWorkFolder();
+    if (workFolder == NULL)
+        return EXIT_NO_WORK_FOLDER;
+    ExitStatus status = ExtractIntoWorkFolder(workFolder);
+    char installFolder[MAX_PATH];
+    if (status == EXIT_INSTALLED)
+        status = RunInnerInstaller(workFolder, installFolder);
+    if (status == EXIT_INSTALLED)
+        CompleteInstallation(installFolder);
+    return status;
+}
 
-    int status = EXIT_DAMAGED_INSTALLER;
-    int code = LocatePayload();
-    if (code != PAYLOAD_OK) {
-        char text[kFormatBufferSize];
-        wsprintfA(text, "ｲﾝｽﾄｰﾙﾌﾟﾛｸﾞﾗﾑのﾌｧｲﾙが異常です(%d)｡ ﾀﾞｳﾝﾛｰﾄﾞし直してください｡", code);
-        ShowWarning(NULL, text);
-    } else {
-        ShowProgressWindow();
-        status = UserConfirmed() ? RunInWorkFolder() : EXIT_CANCELLED;
-        if (progressWindow != NULL)
-            DestroyWindow(progressWindow);
-    }
-    if (fileBuffer != NULL)
-        UnmapViewOfFile(fileBuffer);
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+{
+    instanceHandle = instance;
+    // The manifest asks for common controls 6; some Windows XP builds show no
+    // dialog or message box of such a program until comctl32 is loaded.
+    InitCommonControls();
+    ExitStatus status = RunTheInstaller();
+    // Whichever step the run ended at, nothing it made stays behind.
+    RemoveWorkFolder();
+    if (progressWindow != NULL)
+        DestroyWindow(progressWindow);
+    UnmapInstallerFile();
     return status;
 }

@@ -5,8 +5,6 @@
 #include "base/message_pump.h"
 #include "base/paths.h"
 #include "base/process_state.h"
-#include "installer/exit_status.h"
-#include "installer/handoff.h"
 
 static const int kWorkFolderCandidates = 1000;
 // A file the inner installer or a virus scanner still holds is tried again
@@ -14,10 +12,10 @@ static const int kWorkFolderCandidates = 1000;
 static const int kRemovalAttempts = 100;
 static const DWORD kRemovalPause = 100;
 
-// The folder of the hand-off under way, for a run that must end in its middle.
+// Empty while the run has none: a run that ends in its middle removes it too.
 static char workFolderInUse[MAX_PATH];
 
-static BOOL CreateWorkFolder(const char* tempPath, char* workFolder)
+static BOOL CreateFreshFolder(const char* tempPath, char* workFolder)
 {
     for (int n = 0; n < kWorkFolderCandidates; ++n) {
         char name[32];
@@ -28,6 +26,18 @@ static BOOL CreateWorkFolder(const char* tempPath, char* workFolder)
             return TRUE;
     }
     return FALSE;
+}
+
+const char* MakeWorkFolder()
+{
+    char tempPath[MAX_PATH];
+    // No candidate is formed from a folder the system did not give whole.
+    if (!TemporaryFolder(tempPath) || !CreateFreshFolder(tempPath, workFolderInUse)) {
+        workFolderInUse[0] = '\0';
+        ShowWarningAbout(progressWindow, "作業ﾌｫﾙﾀﾞを %s の下に作れません｡", tempPath);
+        return NULL;
+    }
+    return workFolderInUse;
 }
 
 // TRUE when every file in the folder went.
@@ -54,38 +64,17 @@ static BOOL DeleteFilesIn(const char* workFolder)
 // Files go; subfolders, and files that cannot be deleted, keep the folder. A
 // file or the folder still held by another program is tried again for a
 // while, the window answering meanwhile; a subfolder ends the attempts.
-static void RemoveWorkFolder(const char* workFolder)
+void RemoveWorkFolder()
 {
+    if (workFolderInUse[0] == '\0')
+        return;
     for (int attempt = 1;; ++attempt) {
-        BOOL filesGone = DeleteFilesIn(workFolder);
-        if (RemoveFolder(workFolder) || (filesGone && GetLastError() == ERROR_DIR_NOT_EMPTY) ||
+        BOOL filesGone = DeleteFilesIn(workFolderInUse);
+        if (RemoveFolder(workFolderInUse) || (filesGone && GetLastError() == ERROR_DIR_NOT_EMPTY) ||
             attempt == kRemovalAttempts)
-            return;
+            break;
         DispatchPendingMessages();
         Sleep(kRemovalPause);
     }
-}
-
-void RemoveWorkFolderInUse()
-{
-    if (workFolderInUse[0] != '\0')
-        RemoveWorkFolder(workFolderInUse);
     workFolderInUse[0] = '\0';
-}
-
-int RunInWorkFolder()
-{
-    char tempPath[MAX_PATH];
-    // No candidate is formed from a folder the system did not give whole.
-    if (!TemporaryFolder(tempPath) || !CreateWorkFolder(tempPath, workFolderInUse)) {
-        char text[kFormatBufferSize];
-        wsprintfA(text, "作業ﾌｫﾙﾀﾞを %s の下に作れません｡", tempPath);
-        ShowWarning(progressWindow, text);
-        workFolderInUse[0] = '\0';
-        return EXIT_NO_WORK_FOLDER;
-    }
-
-    int result = RunInnerInstaller(workFolderInUse);
-    RemoveWorkFolderInUse();
-    return result;
 }

@@ -1,7 +1,6 @@
 #include "shortcuts/shell_folders.h"
 
 #include "base/files.h"
-#include "base/wide_calls.h"
 
 static BOOL CopyDisplayName(STRRET* name, char* path, IMalloc* allocator)
 {
@@ -9,9 +8,7 @@ static BOOL CopyDisplayName(STRRET* name, char* path, IMalloc* allocator)
     case STRRET_WSTR: {
         // A name that does not fit MAX_PATH is no usable path. On NT it goes
         // to CP932, or to its short form, never to a best-fit look-alike.
-        BOOL converted = NtWideCalls() != NULL
-                             ? Cp932PathOf(name->pOleStr, path)
-                             : WideCharToMultiByte(CP_ACP, 0, name->pOleStr, -1, path, MAX_PATH, NULL, NULL) != 0;
+        BOOL converted = Cp932PathOf(name->pOleStr, path);
         allocator->Free(name->pOleStr);
         return converted;
     }

@@ -3,18 +3,14 @@
 #include <shlobj.h>
 
 #include "base/caption.h"
-#include "base/cp932.h"
 #include "base/files.h"
 #include "base/paths.h"
-#include "base/process_state.h"
-#include "base/wide_calls.h"
 #include "shortcuts/shell_folders.h"
+#include "shortcuts/shell_link.h"
 
 static const int kLastCandidate = 999;
-// The installed program's fourth icon.
-static const int kIconIndex = 3;
 
-BOOL CreateShortcutInFolder(HWND dialog, BOOL desktop)
+BOOL CreateShortcutInFolder(HWND dialog, BOOL desktop, const char* installFolder)
 {
     char folder[MAX_PATH];
     if (!ResolveSpecialFolder(desktop ? CSIDL_DESKTOPDIRECTORY : CSIDL_PROGRAMS, folder)) {
@@ -50,54 +46,4 @@ BOOL CreateShortcutInFolder(HWND dialog, BOOL desktop)
     }
     ShowWarning(dialog, "ｼｮｰﾄｶｯﾄを作れません。");
     return FALSE;
-}
-
-// The fields through the wide link on NT, so that the paths keep every
-// character whatever the ANSI code page is.
-static HRESULT SetLinkFields(IUnknown* link, const char* target, const char* workingDirectory, const char* description)
-{
-    if (NtWideCalls() == NULL) {
-        IShellLinkA* ansiLink = (IShellLinkA*)link;
-        ansiLink->SetPath(target);
-        ansiLink->SetWorkingDirectory(workingDirectory);
-        ansiLink->SetDescription(description);
-        ansiLink->SetIconLocation(target, kIconIndex);
-        return S_OK;
-    }
-    // Every text here fits MAX_PATH bytes, and so MAX_PATH wide characters.
-    WCHAR wideTarget[MAX_PATH];
-    WCHAR wideDirectory[MAX_PATH];
-    WCHAR wideDescription[MAX_PATH];
-    if (!WidenCp932(target, wideTarget, MAX_PATH) || !WidenCp932(workingDirectory, wideDirectory, MAX_PATH) ||
-        !WidenCp932(description, wideDescription, MAX_PATH))
-        return E_INVALIDARG;
-    IShellLinkW* wideLink = (IShellLinkW*)link;
-    wideLink->SetPath(wideTarget);
-    wideLink->SetWorkingDirectory(wideDirectory);
-    wideLink->SetDescription(wideDescription);
-    wideLink->SetIconLocation(wideTarget, kIconIndex);
-    return S_OK;
-}
-
-HRESULT SaveShortcutFile(const char* target, const char* workingDirectory, const char* description,
-                         const char* linkPath)
-{
-    IUnknown* link = NULL;
-    HRESULT result = CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER,
-                                      NtWideCalls() != NULL ? IID_IShellLinkW : IID_IShellLinkA, (void**)&link);
-    if (FAILED(result))
-        return result;
-    result = SetLinkFields(link, target, workingDirectory, description);
-    IPersistFile* file = NULL;
-    if (SUCCEEDED(result))
-        result = link->QueryInterface(IID_IPersistFile, (void**)&file);
-    if (FAILED(result)) {
-        link->Release();
-        return result;
-    }
-    WCHAR widePath[MAX_PATH];
-    result = WidenCp932(linkPath, widePath, MAX_PATH) ? file->Save(widePath, TRUE) : E_INVALIDARG;
-    file->Release();
-    link->Release();
-    return result;
 }

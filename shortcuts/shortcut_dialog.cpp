@@ -1,9 +1,12 @@
 #include "shortcuts/shortcut_dialog.h"
 
-#include "base/process_state.h"
+#include "base/screen_text.h"
 #include "resources/resource_ids.h"
 #include "shortcuts/shortcut_creation.h"
 #include "ui/dialog_placement.h"
+
+// The install folder of the dialog that is open: one at a time, as it is modal.
+static const char* offeredFolder;
 
 static void CreateChosenShortcuts(HWND window)
 {
@@ -11,19 +14,19 @@ static void CreateChosenShortcuts(HWND window)
     BOOL desktop = SendDlgItemMessageA(window, IDC_DESKTOP_SHORTCUT, BM_GETCHECK, 0, 0) != BST_UNCHECKED;
     BOOL programs = SendDlgItemMessageA(window, IDC_PROGRAMS_SHORTCUT, BM_GETCHECK, 0, 0) != BST_UNCHECKED;
     if (desktop)
-        CreateShortcutInFolder(window, TRUE);
+        CreateShortcutInFolder(window, TRUE, offeredFolder);
     // A failure on the desktop does not cost the Start menu entry.
     if (programs)
-        CreateShortcutInFolder(window, FALSE);
+        CreateShortcutInFolder(window, FALSE, offeredFolder);
 }
 
-INT_PTR CALLBACK ShortcutDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM)
+static INT_PTR CALLBACK ShortcutDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG: {
         PlaceDialogAndSetTitle(window);
-        // A shortcut that already exists makes new ones opt-in.
-        WPARAM state = shortcutExists == 0 ? BST_CHECKED : BST_UNCHECKED;
+        // A shortcut that already exists (the parameter) makes new ones opt-in.
+        WPARAM state = lParam ? BST_UNCHECKED : BST_CHECKED;
         SendDlgItemMessageA(window, IDC_DESKTOP_SHORTCUT, BM_SETCHECK, state, 0);
         SendDlgItemMessageA(window, IDC_PROGRAMS_SHORTCUT, BM_SETCHECK, state, 0);
         return FALSE;
@@ -37,4 +40,10 @@ INT_PTR CALLBACK ShortcutDialogProc(HWND window, UINT message, WPARAM wParam, LP
         return TRUE;
     }
     return FALSE;
+}
+
+INT_PTR OfferShortcuts(HWND owner, const char* installFolder, BOOL shortcutExists)
+{
+    offeredFolder = installFolder;
+    return RunDialogFromTemplate(IDD_SHORTCUTS, owner, ShortcutDialogProc, shortcutExists);
 }

@@ -2,11 +2,10 @@
 
 #include <shlobj.h>
 
-#include "base/cp932.h"
 #include "base/files.h"
 #include "base/paths.h"
-#include "base/wide_calls.h"
 #include "shortcuts/shell_folders.h"
+#include "shortcuts/shell_link.h"
 
 BOOL FindExistingShortcut(const char* shortTarget)
 {
@@ -98,54 +97,15 @@ static BOOL EqualIgnoringAsciiCase(const char* a, const char* b)
     return FALSE;
 }
 
-// target (MAX_PATH bytes) = the target path of the loaded link, in CP932 on
-// NT (as near as it has a CP932 form: the comparison then fails) and in the
-// ANSI code page on Windows 9x.
-static BOOL LinkTargetOf(IUnknown* link, char* target)
-{
-    target[0] = '\0';
-    if (NtWideCalls() == NULL) {
-        WIN32_FIND_DATAA unused;
-        return SUCCEEDED(((IShellLinkA*)link)->GetPath(target, MAX_PATH, &unused, SLGP_SHORTPATH));
-    }
-    WCHAR wideTarget[MAX_PATH];
-    WIN32_FIND_DATAW unused;
-    wideTarget[0] = L'\0';
-    if (FAILED(((IShellLinkW*)link)->GetPath(wideTarget, MAX_PATH, &unused, SLGP_SHORTPATH)))
-        return FALSE;
-    if (!Cp932PathOf(wideTarget, target))
-        NarrowForDisplay(wideTarget, target, MAX_PATH);
-    return TRUE;
-}
-
 BOOL ShortcutPointsTo(const char* linkPath, const char* shortTarget)
 {
-    // The wide link on NT: its path is not bound to the ANSI code page.
-    IUnknown* link = NULL;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER,
-                                NtWideCalls() != NULL ? IID_IShellLinkW : IID_IShellLinkA, (void**)&link)))
+    char target[MAX_PATH];
+    if (!ReadShortcutTarget(linkPath, target))
         return FALSE;
-    IPersistFile* file = NULL;
-    if (FAILED(link->QueryInterface(IID_IPersistFile, (void**)&file))) {
-        link->Release();
-        return FALSE;
-    }
-    // A MAX_PATH byte path never needs more than MAX_PATH wide characters.
-    WCHAR widePath[MAX_PATH];
-    BOOL matches = FALSE;
-    if (WidenCp932(linkPath, widePath, MAX_PATH) &&
-        SUCCEEDED(file->Load(widePath, STGM_READ | STGM_SHARE_DENY_NONE))) {
-        char target[MAX_PATH];
-        if (LinkTargetOf(link, target)) {
-            // Some shells hand back the long form despite SLGP_SHORTPATH; a target
-            // that exists is brought to its short form here.
-            char shortForm[MAX_PATH];
-            if (ShortPathOf(target, shortForm))
-                lstrcpyA(target, shortForm);
-            matches = EqualIgnoringAsciiCase(target, shortTarget);
-        }
-    }
-    file->Release();
-    link->Release();
-    return matches;
+    // Some shells hand back the long form despite SLGP_SHORTPATH; a target
+    // that exists is brought to its short form here.
+    char shortForm[MAX_PATH];
+    if (ShortPathOf(target, shortForm))
+        lstrcpyA(target, shortForm);
+    return EqualIgnoringAsciiCase(target, shortTarget);
 }

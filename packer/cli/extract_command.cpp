@@ -50,9 +50,9 @@ static int RunExtract(int argc, char** argv)
     int code = LoadArchive(file, &loaded);
     if (code != EXIT_OK)
         return code;
-    SetMemberSink(&fileMemberSink);
     FileSinkUseDestination(folder.c_str());
-    int result = ExtractArchiveInParallel(folder.c_str(), loaded.archive, loaded.size, UsableProcessors());
+    int result = ExtractArchiveInParallel(folder.c_str(), loaded.archive, loaded.size, &fileMemberSink,
+                                          UsableProcessors());
     FileSinkUseDestination(nullptr);
     if (result < 0)
         return ReportExtractFailure(file, result);

@@ -73,9 +73,7 @@ static int RunTest(int argc, char** argv)
         return code;
 
     keptNames.clear();
-    SetMemberSink(&installerLikeSink);
-    int result = ExtractArchiveInParallel("", loaded.archive, loaded.size, UsableProcessors());
-    SetMemberSink(nullptr);
+    int result = ExtractArchiveInParallel("", loaded.archive, loaded.size, &installerLikeSink, UsableProcessors());
 
     // Every member before the one that failed has been checked in full.
     for (const std::string& name : keptNames)

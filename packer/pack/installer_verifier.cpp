@@ -76,9 +76,7 @@ void VerifyPackedMember(size_t number, const ExpectedMember& member, const std::
     std::lock_guard<std::mutex> turn(engineTurn);
     checked = CheckedFile();
     expected = &member;
-    SetMemberSink(&checkingSink);
-    int result = ExtractArchive("v", archive.data(), (uint32_t)archive.size());
-    SetMemberSink(nullptr);
+    int result = ExtractArchive("v", archive.data(), (uint32_t)archive.size(), &checkingSink);
 
     std::string which = "member " + std::to_string(number);
     if (result != 1)

@@ -19,8 +19,7 @@ int CompareWithLhasa(const std::string& archivePath, const std::string& ours)
 {
     std::string theirs = FreshFolder("lhasa");
     Bytes archive = ReadWholeFile(archivePath);
-    SetMemberSink(&fileMemberSink);
-    int result = ExtractArchive(ours.c_str(), archive.data(), (uint32_t)archive.size());
+    int result = ExtractArchive(ours.c_str(), archive.data(), (uint32_t)archive.size(), &fileMemberSink);
     EXPECT_EQ(0, RunCommand("lhasa xqw=" + Quote(theirs) + " " + Quote(archivePath) + " >/dev/null 2>&1"));
 
     std::map<std::string, Bytes> ourFiles = FilesBelow(ours), theirFiles = FilesBelow(theirs);

@@ -16,9 +16,7 @@ struct MemoryRun {
 inline MemoryRun ExtractInMemory(const Bytes& archive, uint64_t capacity = UINT64_MAX, const char* folder = "dest")
 {
     ResetMemorySink(true, capacity);
-    SetMemberSink(&memoryMemberSink);
-    int result = ExtractArchive(folder, archive.data(), (uint32_t)archive.size());
-    SetMemberSink(nullptr);
+    int result = ExtractArchive(folder, archive.data(), (uint32_t)archive.size(), &memoryMemberSink);
     return {result, MemorySinkFiles()};
 }
 

@@ -26,11 +26,10 @@ struct Outcome {
 // threads 0: the serial walker.
 Outcome ExtractInto(const std::string& folder, const Bytes& archive, unsigned threads)
 {
-    SetMemberSink(&fileMemberSink);
     Outcome outcome;
-    outcome.result = threads == 0 ? ExtractArchive(folder.c_str(), archive.data(), (uint32_t)archive.size())
+    outcome.result = threads == 0 ? ExtractArchive(folder.c_str(), archive.data(), (uint32_t)archive.size(), &fileMemberSink)
                                   : ExtractArchiveInParallel(folder.c_str(), archive.data(),
-                                                             (uint32_t)archive.size(), threads);
+                                                             (uint32_t)archive.size(), &fileMemberSink, threads);
     ExtractFailureInfo failure = GetExtractFailure();
     outcome.reason = outcome.result < 0 ? failure.reason : FAILURE_NONE;
     outcome.member = outcome.result < 0 ? failure.memberNumber : 0;

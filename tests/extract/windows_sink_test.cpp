@@ -51,8 +51,7 @@ protected:
 
     int Extract(const Bytes& archive, const std::string& folder)
     {
-        SetMemberSink(&windowsMemberSink);
-        return ExtractArchive(folder.c_str(), archive.data(), (DWORD)archive.size());
+        return ExtractArchive(folder.c_str(), archive.data(), (DWORD)archive.size(), &windowsMemberSink);
     }
 
     int Extract(const Bytes& archive) { return Extract(archive, folder_); }

@@ -1,25 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "base/process_state.h"
-#include "installer/handoff.h"
 #include "installer/work_folder.h"
 #include "installer_run.h"
-
-// The hand-off of this program: it records the folder it was given and leaves
-// behind what a test asks for.
-static std::string handedFolder;
-static int handOffResult;
-static bool leaveSubfolder;
-
-int RunInnerInstaller(const char* workFolder)
-{
-    handedFolder = workFolder;
-    WriteFileBytes(handedFolder + "\\DEZAZAZE.exe", Bytes{'M', 'Z'});
-    WriteFileBytes(handedFolder + "\\RES.DAT", Bytes{'C', ':', '\\'});
-    if (leaveSubfolder)
-        CreateDirectoryA((handedFolder + "\\left").c_str(), NULL);
-    return handOffResult;
-}
 
 namespace {
 
@@ -34,14 +16,21 @@ protected:
         ASSERT_TRUE(CreateDirectoryA(temp_.c_str(), NULL));
         GetEnvironmentVariableA("TMP", savedTmp_, sizeof savedTmp_);
         SetEnvironmentVariableA("TMP", temp_.c_str());
-        handedFolder.clear();
-        handOffResult = 1;
-        leaveSubfolder = false;
     }
     void TearDown() override
     {
         SetEnvironmentVariableA("TMP", savedTmp_);
         RemoveTree(temp_);
+    }
+    // Makes a work folder and leaves in it what a hand-off leaves.
+    std::string MakeAndFill()
+    {
+        const char* made = MakeWorkFolder();
+        EXPECT_NE(made, nullptr);
+        std::string folder = made != NULL ? made : "";
+        WriteFileBytes(folder + "\\DEZAZAZE.exe", Bytes{'M', 'Z'});
+        WriteFileBytes(folder + "\\RES.DAT", Bytes{'C', ':', '\\'});
+        return folder;
     }
     std::string temp_;
     char savedTmp_[MAX_PATH] = {};
@@ -49,13 +38,12 @@ protected:
 
 TEST_F(WorkFolder, FirstFreeNumberIsUsedAndRemovedWithItsFiles)
 {
-    EXPECT_EQ(RunInWorkFolder(), 1);
-    EXPECT_EQ(handedFolder, temp_ + "\\RAREVURED0");
+    EXPECT_EQ(MakeAndFill(), temp_ + "\\RAREVURED0");
+    RemoveWorkFolder();
     EXPECT_TRUE(FolderEntries(temp_).empty());
 
-    handOffResult = 0;
-    EXPECT_EQ(RunInWorkFolder(), 0) << "the hand-off's result is passed on";
-    EXPECT_EQ(handedFolder, temp_ + "\\RAREVURED0") << "the number is not remembered between runs";
+    EXPECT_EQ(MakeAndFill(), temp_ + "\\RAREVURED0") << "the number is not remembered between runs";
+    RemoveWorkFolder();
     EXPECT_TRUE(FolderEntries(temp_).empty());
 }
 
@@ -63,25 +51,40 @@ TEST_F(WorkFolder, TakenNamesAreSkipped)
 {
     ASSERT_TRUE(WriteFileBytes(temp_ + "\\RAREVURED0", Bytes{'x'}));
     ASSERT_TRUE(CreateDirectoryA((temp_ + "\\RAREVURED1").c_str(), NULL));
-    EXPECT_EQ(RunInWorkFolder(), 1);
-    EXPECT_EQ(handedFolder, temp_ + "\\RAREVURED2");
+    EXPECT_EQ(MakeAndFill(), temp_ + "\\RAREVURED2");
+    RemoveWorkFolder();
     EXPECT_EQ(FolderEntries(temp_), (std::vector<std::string>{"RAREVURED0", "RAREVURED1"}));
 }
 
 TEST_F(WorkFolder, SubfolderKeepsTheFolderButTheFilesGo)
 {
-    leaveSubfolder = true;
-    RunInWorkFolder();
+    std::string folder = MakeAndFill();
+    CreateDirectoryA((folder + "\\left").c_str(), NULL);
+    RemoveWorkFolder();
     EXPECT_EQ(FolderEntries(temp_), std::vector<std::string>{"RAREVURED0"});
     EXPECT_EQ(FolderEntries(temp_ + "\\RAREVURED0"), std::vector<std::string>{"left"});
+}
+
+// The inner installer may leave a file whose name code page 932 cannot spell;
+// the folder listing gives it by its 8.3 name, so it goes too.
+TEST_F(WorkFolder, AFileNamedOutsideCp932StillGoes)
+{
+    std::string folder = MakeAndFill();
+    std::wstring wideFolder(folder.begin(), folder.end());
+    HANDLE file = CreateFileW((wideFolder + L"\\\xAE40\xCCA0\xC218 \xBA54\xBAA8.txt").c_str(), GENERIC_WRITE, 0, NULL,
+                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+    RemoveWorkFolder();
+    EXPECT_TRUE(FolderEntries(temp_).empty());
 }
 
 TEST_F(WorkFolder, LastOfTheThousandNamesIsStillTried)
 {
     for (int n = 0; n < 999; ++n)
         ASSERT_TRUE(CreateDirectoryA((temp_ + "\\RAREVURED" + std::to_string(n)).c_str(), NULL));
-    EXPECT_EQ(RunInWorkFolder(), 1);
-    EXPECT_EQ(handedFolder, temp_ + "\\RAREVURED999");
+    EXPECT_EQ(MakeAndFill(), temp_ + "\\RAREVURED999");
+    RemoveWorkFolder();
 }
 
 } // namespace

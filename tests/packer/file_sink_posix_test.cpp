@@ -17,9 +17,8 @@ namespace {
 // As morlu-pack extracts: relative to the destination, opened once.
 int ExtractTo(const std::string& folder, const Bytes& archive)
 {
-    SetMemberSink(&fileMemberSink);
     FileSinkUseDestination(folder.c_str());
-    int result = ExtractArchive(folder.c_str(), archive.data(), (uint32_t)archive.size());
+    int result = ExtractArchive(folder.c_str(), archive.data(), (uint32_t)archive.size(), &fileMemberSink);
     FileSinkUseDestination(nullptr);
     return result;
 }

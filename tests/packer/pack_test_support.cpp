@@ -172,10 +172,8 @@ void FinishImage(InstallerImage& image, const std::string& versionText, const st
 Decoded DecodeWithEngine(const uint8_t* archive, size_t size)
 {
     ResetMemorySink(true);
-    SetMemberSink(&memoryMemberSink);
     Decoded decoded;
-    decoded.result = ExtractArchive("dest", archive, (uint32_t)size);
-    SetMemberSink(nullptr);
+    decoded.result = ExtractArchive("dest", archive, (uint32_t)size, &memoryMemberSink);
     for (const MemoryFile& file : MemorySinkFiles()) {
         decoded.names.push_back(file.name);
         decoded.contents.push_back(Bytes(file.bytes.begin(), file.bytes.end()));

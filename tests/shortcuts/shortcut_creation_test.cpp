@@ -1,6 +1,7 @@
 #include "base/process_state.h"
 #include "installer_run.h"
 #include "shell_folder_test.h"
+#include "shortcuts/shell_link.h"
 #include "shortcuts/shortcut_creation.h"
 
 namespace {
@@ -31,19 +32,17 @@ protected:
         if (owner_ != NULL)
             DestroyWindow(owner_);
         payloadHeader = NULL;
-        installFolder = NULL;
         ShellFolderTest::TearDown();
     }
     void SetInstallFolder(const std::string& folder)
     {
         folder_ = folder;
-        installFolder = folder_.c_str();
     }
     // Creates in the folder while answering the boxes that appear.
     BOOL Create(BOOL desktop)
     {
         BoxAnswerer answerer;
-        BOOL created = CreateShortcutInFolder(owner_, desktop);
+        BOOL created = CreateShortcutInFolder(owner_, desktop, folder_.c_str());
         boxes_ = answerer.Finish();
         return created;
     }

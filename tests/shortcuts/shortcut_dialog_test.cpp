@@ -101,8 +101,6 @@ protected:
         folder_ = scratch() + "\\Install Folder";
         ASSERT_TRUE(CreateDirectoryA(folder_.c_str(), NULL));
         WriteTextFile(folder_ + "\\Morlu.exe", "program");
-        installFolder = folder_.c_str();
-        shortcutExists = 0;
         currentStep = 0;
         ShowProgressWindow();
         ASSERT_NE(progressWindow, nullptr);
@@ -115,7 +113,6 @@ protected:
         if (workAreaMoved_)
             SystemParametersInfoA(SPI_SETWORKAREA, 0, &savedWorkArea_, 0);
         payloadHeader = NULL;
-        installFolder = NULL;
         ShellFolderTest::TearDown();
     }
     // Runs the dialog as the driver does while the script acts on it.
@@ -125,8 +122,7 @@ protected:
         Script script = {act, &run};
         BoxAnswerer answerer;
         HANDLE player = CreateThread(NULL, 0, PlayScript, &script, 0, NULL);
-        run.result = DialogBoxParamA(instanceHandle, MAKEINTRESOURCEA(IDD_SHORTCUTS), progressWindow,
-                                     ShortcutDialogProc, 0);
+        run.result = OfferShortcuts(progressWindow, folder_.c_str(), shortcutExists_);
         WaitForSingleObject(player, INFINITE);
         CloseHandle(player);
         run.boxes = answerer.Finish();
@@ -141,6 +137,7 @@ protected:
 
     PayloadHeader header_;
     std::string folder_;
+    BOOL shortcutExists_ = FALSE;
     RECT savedWorkArea_ = {};
     bool workAreaMoved_ = false;
 };
@@ -173,7 +170,7 @@ TEST_F(ShortcutDialog, ShowsItsTextsTitledWithTheCaptionAndOwnedByTheProgressWin
 
 TEST_F(ShortcutDialog, WithExistingShortcutBothBoxesStartUncheckedAndNothingIsCreated)
 {
-    shortcutExists = 1;
+    shortcutExists_ = TRUE;
     DialogRun run = Run(PressOk);
     ASSERT_NE(run.dialog, nullptr);
     EXPECT_EQ(run.desktopCheck, BST_UNCHECKED);
