@@ -71,12 +71,15 @@ TEST_F(WorkFolder, AFileNamedOutsideCp932StillGoes)
 {
     std::string folder = MakeAndFill();
     std::wstring wideFolder(folder.begin(), folder.end());
-    HANDLE file = CreateFileW((wideFolder + L"\\\xAE40\xCCA0\xC218 \xBA54\xBAA8.txt").c_str(), GENERIC_WRITE, 0, NULL,
-                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+    std::wstring name = wideFolder + L"\\\xAE40\xCCA0\xC218 \xBA54\xBAA8.txt";
+    HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     CloseHandle(file);
     RemoveWorkFolder();
     EXPECT_TRUE(FolderEntries(temp_).empty());
+    // The test's own clean-up goes by ANSI names, which cannot name it.
+    DeleteFileW(name.c_str());
+    RemoveDirectoryW(wideFolder.c_str());
 }
 
 TEST_F(WorkFolder, LastOfTheThousandNamesIsStillTried)
