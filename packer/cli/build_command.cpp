@@ -5,6 +5,8 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <functional>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -29,25 +31,44 @@
 
 static const char kArguments[] = "[OPTION]... -o SETUP.exe PATH...";
 
-struct BuildOptions {
+// What goes into an installer, as the command line names it.
+struct InstallerInputs {
     std::string stub;
-    std::string version;
-    bool hasVersion = false;
-    std::string message;
+    std::string version; // UTF-8
+    std::string message; // the message file, "" for none
     TextEncoding messageEncoding = TextEncoding::Detect;
     TextEncoding notesEncoding = TextEncoding::Detect;
     PackMethod method = PackMethod::Lh5;
-    bool best = false;
-    bool quiet = false;
-    unsigned jobs = 0;
+    unsigned jobs = 0; // 0: one per processor
     std::vector<std::string> excludes;
     std::string icon;
     VersionStrings versionStrings;
-    std::string executionLevel;
+    std::string executionLevel; // "" for the stub's own
     bool clampTimes = false;
     time_t sourceDateEpoch = 0;
     std::string output;
     std::vector<std::string> paths;
+};
+
+// What the making of an installer tells as it goes.
+struct AssemblyReport {
+    std::function<void(const std::string&)> warn;
+    std::function<void(uint64_t total)> packingStarts; // total: input bytes
+    std::function<void(uint64_t done)> packed;
+    std::function<void()> packingEnds; // before the output is put in place
+};
+
+struct AssembledInstaller {
+    size_t members = 0;
+    uint64_t inputBytes = 0;
+    uint64_t archiveBytes = 0;
+};
+
+struct BuildOptions {
+    InstallerInputs inputs;
+    bool hasVersion = false;
+    bool best = false;
+    bool quiet = false;
 };
 
 // Where `cmake --install` puts the stub, found from where it put this program.
@@ -168,7 +189,7 @@ static int ParseOptions(int argc, char** argv, BuildOptions* options, bool* help
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-            options->paths.push_back(arg);
+            options->inputs.paths.push_back(arg);
             continue;
         }
         if (arg == "--") {
@@ -192,15 +213,15 @@ static int ParseOptions(int argc, char** argv, BuildOptions* options, bool* help
         const size_t equals = arg.find('=');
         const std::string name = arg.substr(0, equals);
         std::string repeated;
-        std::string* value = name == "--stub"                     ? &options->stub
-                             : name == "-o" || name == "--output" ? &options->output
-                             : name == "--message"                ? &options->message
+        std::string* value = name == "--stub"                     ? &options->inputs.stub
+                             : name == "-o" || name == "--output" ? &options->inputs.output
+                             : name == "--message"                ? &options->inputs.message
                              : name == "--message-encoding"       ? &messageEncoding
                              : name == "--notes-encoding"         ? &notesEncoding
-                             : name == "--version"                ? &options->version
+                             : name == "--version"                ? &options->inputs.version
                              : name == "--method"                 ? &method
                              : name == "--jobs"                   ? &jobs
-                             : name == "--icon"                   ? &options->icon
+                             : name == "--icon"                   ? &options->inputs.icon
                              : name == "--execution-level"        ? &executionLevel
                              : name == "--exclude" || name == "--version-info" ? &repeated
                                                                   : nullptr;
@@ -218,32 +239,32 @@ static int ParseOptions(int argc, char** argv, BuildOptions* options, bool* help
         else if (value->empty())
             return UsageError("build", kArguments, "build: %s needs a value", name.c_str());
         if (name == "--exclude") {
-            options->excludes.push_back(repeated);
+            options->inputs.excludes.push_back(repeated);
         } else if (name == "--version-info") {
             try {
-                AddVersionString(&options->versionStrings, repeated);
+                AddVersionString(&options->inputs.versionStrings, repeated);
             } catch (const PackError& e) {
                 return UsageError("build", kArguments, "build: %s", e.what());
             }
         }
     }
     if (method == "lh5")
-        options->method = options->best ? PackMethod::Lh5Best : PackMethod::Lh5;
+        options->inputs.method = options->best ? PackMethod::Lh5Best : PackMethod::Lh5;
     else if (method == "lh0" && options->best)
         return UsageError("build", kArguments, "build: --best compresses; --method lh0 stores");
     else if (method == "lh0")
-        options->method = PackMethod::Lh0;
+        options->inputs.method = PackMethod::Lh0;
     else
         return UsageError("build", kArguments, "build: --method takes lh5 or lh0, not '%s'", method.c_str());
-    if (!ParseTextEncoding(messageEncoding, &options->messageEncoding))
+    if (!ParseTextEncoding(messageEncoding, &options->inputs.messageEncoding))
         return UsageError("build", kArguments, "build: --message-encoding takes auto, utf-8 or cp932, not '%s'",
                           messageEncoding.c_str());
-    if (!ParseTextEncoding(notesEncoding, &options->notesEncoding))
+    if (!ParseTextEncoding(notesEncoding, &options->inputs.notesEncoding))
         return UsageError("build", kArguments, "build: --notes-encoding takes auto, utf-8 or cp932, not '%s'",
                           notesEncoding.c_str());
     if (!executionLevel.empty()) {
-        options->executionLevel = ExecutionLevelNamed(executionLevel);
-        if (options->executionLevel.empty())
+        options->inputs.executionLevel = ExecutionLevelNamed(executionLevel);
+        if (options->inputs.executionLevel.empty())
             return UsageError("build", kArguments,
                               "build: --execution-level takes asInvoker, highestAvailable or requireAdministrator, "
                               "not '%s'",
@@ -255,7 +276,7 @@ static int ParseOptions(int argc, char** argv, BuildOptions* options, bool* help
         if (*end != '\0' || jobs[0] < '1' || jobs[0] > '9' || count > 1024)
             return UsageError("build", kArguments, "build: --jobs takes a number from 1 to 1024, not '%s'",
                               jobs.c_str());
-        options->jobs = (unsigned)count;
+        options->inputs.jobs = (unsigned)count;
     }
     if (const char* epoch = getenv("SOURCE_DATE_EPOCH")) {
         char* end = nullptr;
@@ -264,21 +285,21 @@ static int ParseOptions(int argc, char** argv, BuildOptions* options, bool* help
         if (*epoch != '\0' && (*end != '\0' || epoch[0] < '0' || epoch[0] > '9' || errno != 0))
             return UsageError("build", kArguments,
                               "build: SOURCE_DATE_EPOCH must be a whole number of seconds since 1970, not '%s'", epoch);
-        options->clampTimes = *epoch != '\0';
-        options->sourceDateEpoch = (time_t)seconds;
+        options->inputs.clampTimes = *epoch != '\0';
+        options->inputs.sourceDateEpoch = (time_t)seconds;
     }
-    if (options->stub.empty()) {
-        options->stub = InstalledStub();
+    if (options->inputs.stub.empty()) {
+        options->inputs.stub = InstalledStub();
         FileStatus status;
-        if (StatusOf(options->stub, &status) != 0)
+        if (StatusOf(options->inputs.stub, &status) != 0)
             return UsageError("build", kArguments, "build: no --stub given, and none is installed at %s",
-                              options->stub.c_str());
+                              options->inputs.stub.c_str());
     }
     if (!options->hasVersion)
         return UsageError("build", kArguments, "build: no --version given");
-    if (options->output.empty())
+    if (options->inputs.output.empty())
         return UsageError("build", kArguments, "build: no output given (-o SETUP.exe)");
-    if (options->paths.empty())
+    if (options->inputs.paths.empty())
         return UsageError("build", kArguments, "build: no files given to pack");
     return EXIT_OK;
 }
@@ -314,39 +335,33 @@ static std::string MessageText(const std::string& path, TextEncoding encoding)
     return converted;
 }
 
-static std::vector<uint8_t> StubImage(const BuildOptions& options)
+static std::vector<uint8_t> StubImage(const InstallerInputs& inputs)
 {
-    std::vector<uint8_t> stub = ReadInputFile(options.stub, kMaxInstaller).bytes;
+    std::vector<uint8_t> stub = ReadInputFile(inputs.stub, kMaxInstaller).bytes;
     Branding branding;
-    branding.versionStrings = options.versionStrings;
-    branding.executionLevel = options.executionLevel;
-    if (!options.icon.empty()) {
-        std::vector<uint8_t> icon = ReadInputFile(options.icon, kMaxIconFile).bytes;
+    branding.versionStrings = inputs.versionStrings;
+    branding.executionLevel = inputs.executionLevel;
+    if (!inputs.icon.empty()) {
+        std::vector<uint8_t> icon = ReadInputFile(inputs.icon, kMaxIconFile).bytes;
         try {
             branding.icon = ParseIconFile(icon);
         } catch (const PackError& e) {
-            throw PackError(options.icon + ": " + e.what());
+            throw PackError(inputs.icon + ": " + e.what());
         }
     }
     try {
         CheckStub(stub);
         return BrandStub(stub, branding);
     } catch (const PackError& e) {
-        throw PackError(options.stub + ": " + e.what(), e.Code());
+        throw PackError(inputs.stub + ": " + e.what(), e.Code());
     }
-}
-
-static void Warn(const std::string& text)
-{
-    fflush(stdout);
-    WriteText(stderr, "morlu-pack: warning: " + text + "\n");
 }
 
 // Refuses an output that cannot be made, before the work of packing: its folder
 // must exist, and it must not replace any file the command line names.
-static void CheckOutput(const BuildOptions& options, const std::vector<MemberSource>& members)
+static void CheckOutput(const InstallerInputs& inputs, const std::vector<MemberSource>& members)
 {
-    const std::string& output = options.output;
+    const std::string& output = inputs.output;
     std::string folder = NameStart(output) == 0 ? "." : TrimSeparators(output.substr(0, NameStart(output)));
     FileStatus status;
     if (int error = StatusOf(folder, &status))
@@ -362,45 +377,45 @@ static void CheckOutput(const BuildOptions& options, const std::vector<MemberSou
         if (StatusOf(path, &other) == 0 && other.volume == status.volume && other.index == status.index)
             throw PackError(output + ": is " + what + path + "; the installer would replace it", EXIT_USAGE);
     };
-    refuseIfSame(options.stub, "the stub ");
-    if (!options.icon.empty())
-        refuseIfSame(options.icon, "the icon ");
-    if (!options.message.empty())
-        refuseIfSame(options.message, "the message file ");
+    refuseIfSame(inputs.stub, "the stub ");
+    if (!inputs.icon.empty())
+        refuseIfSame(inputs.icon, "the icon ");
+    if (!inputs.message.empty())
+        refuseIfSame(inputs.message, "the message file ");
     for (const MemberSource& member : members)
         refuseIfSame(member.path, "the input ");
 }
 
-static int Build(const BuildOptions& options)
+static AssembledInstaller AssembleInstaller(const InstallerInputs& inputs, const AssemblyReport& report)
 {
-    std::string versionText = VersionField(options.version);
-    std::string message = options.message.empty() ? "" : MessageText(options.message, options.messageEncoding);
+    std::string versionText = VersionField(inputs.version);
+    std::string message = inputs.message.empty() ? "" : MessageText(inputs.message, inputs.messageEncoding);
     std::vector<std::string> warnings;
     std::string overflow = MessageOverflow(message);
     if (!overflow.empty())
-        warnings.push_back(options.message + ": " + overflow);
-    std::vector<uint8_t> stub = StubImage(options);
+        warnings.push_back(inputs.message + ": " + overflow);
+    std::vector<uint8_t> stub = StubImage(inputs);
     const uint16_t stubMachine = InspectProgram(stub.data(), stub.size()).machine;
     InstallerImage image = StartInstallerImage(stub);
-    std::vector<MemberSource> members = CollectMembers(options.paths, options.excludes, options.output, &warnings);
-    if (options.clampTimes) {
+    std::vector<MemberSource> members = CollectMembers(inputs.paths, inputs.excludes, inputs.output, &warnings);
+    if (inputs.clampTimes) {
         for (MemberSource& member : members)
-            member.modified = std::min(member.modified, options.sourceDateEpoch);
+            member.modified = std::min(member.modified, inputs.sourceDateEpoch);
     }
-    CheckOutput(options, members);
-    for (const std::string& warning : CheckProduct(members, options.notesEncoding, stubMachine))
+    CheckOutput(inputs, members);
+    for (const std::string& warning : CheckProduct(members, inputs.notesEncoding, stubMachine))
         warnings.push_back(warning);
     for (const std::string& warning : warnings)
-        Warn(warning);
+        report.warn(warning);
     uint64_t total = 0;
     for (const MemberSource& member : members)
         total += member.PackedSize();
     const uint64_t messageBytes = message.empty() ? 0 : message.size() + 1;
-    auto checkSize = [&options](uint64_t size, const std::string& packedSoFar) {
+    auto checkSize = [&inputs](uint64_t size, const std::string& packedSoFar) {
         try {
             CheckInstallerSize(size, packedSoFar);
         } catch (const PackError& e) {
-            throw PackError(options.output + ": " + e.what());
+            throw PackError(inputs.output + ": " + e.what());
         }
     };
     // The size if no member shrank, which stored members never do: told
@@ -408,16 +423,16 @@ static int Build(const BuildOptions& options)
     uint64_t unpacked = image.bytes.size() + 1 + messageBytes;
     for (const MemberSource& member : members)
         unpacked += kLevel1HeaderBytes + member.name.size() + member.PackedSize();
-    if (options.method == PackMethod::Lh0)
+    if (inputs.method == PackMethod::Lh0)
         checkSize(unpacked, "");
 
-    OutputFile out(options.output);
+    OutputFile out(inputs.output);
     out.Write(image.bytes.data(), image.bytes.size());
     ArchiveWriter writer([&out](const uint8_t* bytes, size_t size) { out.Write(bytes, size); });
     std::vector<std::vector<uint8_t>> headers;
-    ProgressBar bar(total, !options.quiet);
+    report.packingStarts(total);
     PackInOrder(
-        members, options.method,
+        members, inputs.method,
         [&](size_t i, const PackedFile& file) {
             const MemberSource& member = members[i];
             // Packing stops once the installer is sure to be too large.
@@ -428,7 +443,7 @@ static int Build(const BuildOptions& options)
             writer.Add(member.name, file.stored.data(), file.size, member.modified, file.packed);
             headers.push_back(file.header);
         },
-        [&bar](uint64_t done) { bar.Update(done); }, options.jobs);
+        report.packed, inputs.jobs);
     writer.Finish();
     std::vector<uint8_t> header =
         PayloadHeaderBytes(image.headerOffset, writer.Size(), versionText, message, (int32_t)writer.MemberCount());
@@ -436,13 +451,38 @@ static int Build(const BuildOptions& options)
     out.Write(trailer.data(), trailer.size());
     out.WriteAt(image.headerOffset, header.data(), header.size());
     out.ReadBack([&headers](const uint8_t* bytes, size_t size) { VerifyInstallerLayout(bytes, size, headers); });
-    bar.Clear();
+    report.packingEnds();
     out.Commit();
 
+    AssembledInstaller made;
+    made.members = members.size();
+    made.inputBytes = total;
+    made.archiveBytes = writer.Size();
+    return made;
+}
+
+static void Warn(const std::string& text)
+{
+    fflush(stdout);
+    WriteText(stderr, "morlu-pack: warning: " + text + "\n");
+}
+
+// The bar lives only while the installer is made, so that it is gone before
+// any error is told.
+static int Build(const BuildOptions& options)
+{
+    std::unique_ptr<ProgressBar> bar;
+    AssemblyReport report;
+    report.warn = Warn;
+    report.packingStarts = [&](uint64_t total) { bar.reset(new ProgressBar(total, !options.quiet)); };
+    report.packed = [&bar](uint64_t done) { bar->Update(done); };
+    report.packingEnds = [&bar]() { bar->Clear(); };
+    AssembledInstaller made = AssembleInstaller(options.inputs, report);
     if (!options.quiet)
-        Print(stdout, "%s: %zu member%s, %llu bytes in an archive of %zu (%.1f%%)\n", options.output.c_str(),
-               members.size(), members.size() == 1 ? "" : "s", (unsigned long long)total, writer.Size(),
-               total == 0 ? 100.0 : writer.Size() * 100.0 / total);
+        Print(stdout, "%s: %zu member%s, %llu bytes in an archive of %llu (%.1f%%)\n", options.inputs.output.c_str(),
+              made.members, made.members == 1 ? "" : "s", (unsigned long long)made.inputBytes,
+              (unsigned long long)made.archiveBytes,
+              made.inputBytes == 0 ? 100.0 : made.archiveBytes * 100.0 / made.inputBytes);
     return EXIT_OK;
 }
 
