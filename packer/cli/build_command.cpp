@@ -22,10 +22,23 @@
 
 static const char kArguments[] = "[OPTION]... -o SETUP.exe PATH...";
 
-struct BuildOptions {
+// The options as the command line writes them, before they are checked;
+// the paths and the texts that need no checking here are in inputs already.
+struct WrittenOptions {
     InstallerInputs inputs;
+    bool help = false;
     bool hasVersion = false;
     bool best = false;
+    bool quiet = false;
+    std::string method = "lh5";
+    std::string messageEncoding = "auto";
+    std::string notesEncoding = "auto";
+    std::string jobs;
+    std::string executionLevel;
+};
+
+struct BuildOptions {
+    InstallerInputs inputs;
     bool quiet = false;
 };
 
@@ -140,14 +153,16 @@ static void PrintBuildHelp()
                   kArguments, InstalledStub().c_str());
 }
 
-static int ParseOptions(int argc, char** argv, BuildOptions* options, bool* helpShown)
+// Reads the command line in its order, stopping at the first option it
+// cannot read or at --help.
+static int ReadOptions(int argc, char** argv, WrittenOptions* options)
 {
+    InstallerInputs& inputs = options->inputs;
     bool optionsEnded = false;
-    std::string method = "lh5", messageEncoding = "auto", notesEncoding = "auto", jobs, executionLevel;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-            options->inputs.paths.push_back(arg);
+            inputs.paths.push_back(arg);
             continue;
         }
         if (arg == "--") {
@@ -155,8 +170,7 @@ static int ParseOptions(int argc, char** argv, BuildOptions* options, bool* help
             continue;
         }
         if (arg == "--help" || arg == "-h") {
-            PrintBuildHelp();
-            *helpShown = true;
+            options->help = true;
             return EXIT_OK;
         }
         if (arg == "--best") {
@@ -171,16 +185,16 @@ static int ParseOptions(int argc, char** argv, BuildOptions* options, bool* help
         const size_t equals = arg.find('=');
         const std::string name = arg.substr(0, equals);
         std::string repeated;
-        std::string* value = name == "--stub"                     ? &options->inputs.stub
-                             : name == "-o" || name == "--output" ? &options->inputs.output
-                             : name == "--message"                ? &options->inputs.message
-                             : name == "--message-encoding"       ? &messageEncoding
-                             : name == "--notes-encoding"         ? &notesEncoding
-                             : name == "--version"                ? &options->inputs.version
-                             : name == "--method"                 ? &method
-                             : name == "--jobs"                   ? &jobs
-                             : name == "--icon"                   ? &options->inputs.icon
-                             : name == "--execution-level"        ? &executionLevel
+        std::string* value = name == "--stub"                     ? &inputs.stub
+                             : name == "-o" || name == "--output" ? &inputs.output
+                             : name == "--message"                ? &inputs.message
+                             : name == "--message-encoding"       ? &options->messageEncoding
+                             : name == "--notes-encoding"         ? &options->notesEncoding
+                             : name == "--version"                ? &inputs.version
+                             : name == "--method"                 ? &options->method
+                             : name == "--jobs"                   ? &options->jobs
+                             : name == "--icon"                   ? &inputs.icon
+                             : name == "--execution-level"        ? &options->executionLevel
                              : name == "--exclude" || name == "--version-info" ? &repeated
                                                                   : nullptr;
         if (value == nullptr)
@@ -197,44 +211,55 @@ static int ParseOptions(int argc, char** argv, BuildOptions* options, bool* help
         else if (value->empty())
             return UsageError("build", kArguments, "build: %s needs a value", name.c_str());
         if (name == "--exclude") {
-            options->inputs.excludes.push_back(repeated);
+            inputs.excludes.push_back(repeated);
         } else if (name == "--version-info") {
             try {
-                AddVersionString(&options->inputs.versionStrings, repeated);
+                AddVersionString(&inputs.versionStrings, repeated);
             } catch (const PackError& e) {
                 return UsageError("build", kArguments, "build: %s", e.what());
             }
         }
     }
-    if (method == "lh5")
-        options->inputs.method = options->best ? PackMethod::Lh5Best : PackMethod::Lh5;
-    else if (method == "lh0" && options->best)
+    return EXIT_OK;
+}
+
+// The values read, checked and turned into what build takes, with
+// SOURCE_DATE_EPOCH and the installed stub; the first fault is told.
+static int CheckOptions(const WrittenOptions& written, BuildOptions* options)
+{
+    InstallerInputs& inputs = options->inputs;
+    inputs = written.inputs;
+    options->quiet = written.quiet;
+    if (written.method == "lh5")
+        inputs.method = written.best ? PackMethod::Lh5Best : PackMethod::Lh5;
+    else if (written.method == "lh0" && written.best)
         return UsageError("build", kArguments, "build: --best compresses; --method lh0 stores");
-    else if (method == "lh0")
-        options->inputs.method = PackMethod::Lh0;
+    else if (written.method == "lh0")
+        inputs.method = PackMethod::Lh0;
     else
-        return UsageError("build", kArguments, "build: --method takes lh5 or lh0, not '%s'", method.c_str());
-    if (!ParseTextEncoding(messageEncoding, &options->inputs.messageEncoding))
+        return UsageError("build", kArguments, "build: --method takes lh5 or lh0, not '%s'", written.method.c_str());
+    if (!ParseTextEncoding(written.messageEncoding, &inputs.messageEncoding))
         return UsageError("build", kArguments, "build: --message-encoding takes auto, utf-8 or cp932, not '%s'",
-                          messageEncoding.c_str());
-    if (!ParseTextEncoding(notesEncoding, &options->inputs.notesEncoding))
+                          written.messageEncoding.c_str());
+    if (!ParseTextEncoding(written.notesEncoding, &inputs.notesEncoding))
         return UsageError("build", kArguments, "build: --notes-encoding takes auto, utf-8 or cp932, not '%s'",
-                          notesEncoding.c_str());
-    if (!executionLevel.empty()) {
-        options->inputs.executionLevel = ExecutionLevelNamed(executionLevel);
-        if (options->inputs.executionLevel.empty())
+                          written.notesEncoding.c_str());
+    if (!written.executionLevel.empty()) {
+        inputs.executionLevel = ExecutionLevelNamed(written.executionLevel);
+        if (inputs.executionLevel.empty())
             return UsageError("build", kArguments,
                               "build: --execution-level takes asInvoker, highestAvailable or requireAdministrator, "
                               "not '%s'",
-                              executionLevel.c_str());
+                              written.executionLevel.c_str());
     }
-    if (!jobs.empty()) {
+    if (!written.jobs.empty()) {
+        const std::string& jobs = written.jobs;
         char* end = nullptr;
         unsigned long count = strtoul(jobs.c_str(), &end, 10);
         if (*end != '\0' || jobs[0] < '1' || jobs[0] > '9' || count > 1024)
             return UsageError("build", kArguments, "build: --jobs takes a number from 1 to 1024, not '%s'",
                               jobs.c_str());
-        options->inputs.jobs = (unsigned)count;
+        inputs.jobs = (unsigned)count;
     }
     if (const char* epoch = getenv("SOURCE_DATE_EPOCH")) {
         char* end = nullptr;
@@ -243,21 +268,21 @@ static int ParseOptions(int argc, char** argv, BuildOptions* options, bool* help
         if (*epoch != '\0' && (*end != '\0' || epoch[0] < '0' || epoch[0] > '9' || errno != 0))
             return UsageError("build", kArguments,
                               "build: SOURCE_DATE_EPOCH must be a whole number of seconds since 1970, not '%s'", epoch);
-        options->inputs.clampTimes = *epoch != '\0';
-        options->inputs.sourceDateEpoch = (time_t)seconds;
+        inputs.clampTimes = *epoch != '\0';
+        inputs.sourceDateEpoch = (time_t)seconds;
     }
-    if (options->inputs.stub.empty()) {
-        options->inputs.stub = InstalledStub();
+    if (inputs.stub.empty()) {
+        inputs.stub = InstalledStub();
         FileStatus status;
-        if (StatusOf(options->inputs.stub, &status) != 0)
+        if (StatusOf(inputs.stub, &status) != 0)
             return UsageError("build", kArguments, "build: no --stub given, and none is installed at %s",
-                              options->inputs.stub.c_str());
+                              inputs.stub.c_str());
     }
-    if (!options->hasVersion)
+    if (!written.hasVersion)
         return UsageError("build", kArguments, "build: no --version given");
-    if (options->inputs.output.empty())
+    if (inputs.output.empty())
         return UsageError("build", kArguments, "build: no output given (-o SETUP.exe)");
-    if (options->inputs.paths.empty())
+    if (inputs.paths.empty())
         return UsageError("build", kArguments, "build: no files given to pack");
     return EXIT_OK;
 }
@@ -289,10 +314,15 @@ static int Build(const BuildOptions& options)
 
 static int RunBuild(int argc, char** argv)
 {
+    WrittenOptions written;
+    if (int code = ReadOptions(argc, argv, &written))
+        return code;
+    if (written.help) {
+        PrintBuildHelp();
+        return EXIT_OK;
+    }
     BuildOptions options;
-    bool helpShown = false;
-    int code = ParseOptions(argc, argv, &options, &helpShown);
-    if (code != EXIT_OK || helpShown)
+    if (int code = CheckOptions(written, &options))
         return code;
     try {
         return Build(options);
