@@ -5,7 +5,7 @@
 #pragma once
 #include <windows.h>
 
-#include "extract/member_header.h" // IsCp932LeadByte
+#include "bytes/cp932_chars.h"
 
 // wide (capacity characters) = text; FALSE when it does not fit.
 BOOL WidenCp932(const char* text, WCHAR* wide, int capacity);

@@ -5,12 +5,8 @@
 static char lastCharacterOf(const char* text)
 {
     char last = '\0';
-    for (const char* p = text; *p != '\0'; ++p) {
+    for (const char* p = text; *p != '\0'; p += Cp932CharLength(p))
         last = *p;
-        // A lone lead byte before the NUL has no trail byte to skip.
-        if (IsCp932LeadByte((BYTE)*p) && p[1] != '\0')
-            ++p;
-    }
     return last;
 }
 

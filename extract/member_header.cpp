@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include "bytes/cp932_chars.h"
+
 bool HeaderChecksumMatches(const unsigned char* header)
 {
     unsigned char rest = header[kHeaderChecksum];
@@ -97,11 +99,6 @@ ExtractFailure MeasureMemberData(const unsigned char* header, MemberMethod metho
     return FAILURE_NONE;
 }
 
-bool IsCp932LeadByte(unsigned char c)
-{
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
-
 static unsigned char AsciiUpper(unsigned char c)
 {
     return c >= 'a' && c <= 'z' ? (unsigned char)(c - 'a' + 'A') : c;
@@ -159,7 +156,7 @@ ExtractFailure CheckMemberName(const char* name)
             dotsAndSpacesOnly = true;
         } else if (c == ':') {
             return FAILURE_UNSAFE_NAME;
-        } else if (IsCp932LeadByte(c) && p[1] != '\0') {
+        } else if (Cp932CharLength(p) == 2) {
             ++p;
             dotsAndSpacesOnly = false;
         } else if (c == '.') {

@@ -54,9 +54,6 @@ ExtractFailure CopyMemberHeader(const unsigned char* at, const unsigned char* en
 ExtractFailure MeasureMemberData(const unsigned char* header, MemberMethod method, const unsigned char* next,
                                  const unsigned char* end, uint32_t* extendedLength, uint32_t* dataLength);
 
-// Lead byte of a two-byte character in code page 932, on every platform.
-bool IsCp932LeadByte(unsigned char c);
-
 // FAILURE_UNSAFE_NAME for a name that could leave the destination folder: a
 // leading backslash or slash, any colon (drive or stream), or a component of
 // dots and spaces with at least two dots, which Windows takes for the parent

@@ -33,7 +33,7 @@ static void AppendWithin(char* text, const char* tail, int capacity)
 {
     int length = lstrlenA(text);
     while (*tail != '\0') {
-        int size = IsCp932LeadByte((BYTE)*tail) && tail[1] != '\0' ? 2 : 1;
+        int size = Cp932CharLength(tail);
         if (length + size >= capacity)
             break;
         for (int i = 0; i < size; ++i)

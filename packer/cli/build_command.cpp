@@ -5,6 +5,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -12,16 +13,8 @@
 #include "packer/cli/cli_support.h"
 #include "packer/cli/command.h"
 #include "packer/cli/progress_bar.h"
-#include "packer/pack/archive_writer.h"
-#include "packer/pack/container_writer.h"
-#include "packer/pack/installer_verifier.h"
-#include "packer/pack/member_list.h"
-#include "packer/pack/output_file.h"
-#include "packer/pack/parallel_pack.h"
-#include "packer/pack/product_checks.h"
+#include "packer/pack/installer_assembly.h"
 #include "packer/stub/execution_level.h"
-#include "packer/stub/pe_image.h"
-#include "packer/stub/stub_image.h"
 #include "packer/system/cp932_text.h"
 #include "packer/system/exit_codes.h"
 #include "packer/system/pack_error.h"
@@ -29,25 +22,24 @@
 
 static const char kArguments[] = "[OPTION]... -o SETUP.exe PATH...";
 
-struct BuildOptions {
-    std::string stub;
-    std::string version;
+// The options as the command line writes them, before they are checked;
+// the paths and the texts that need no checking here are in inputs already.
+struct WrittenOptions {
+    InstallerInputs inputs;
+    bool help = false;
     bool hasVersion = false;
-    std::string message;
-    TextEncoding messageEncoding = TextEncoding::Detect;
-    TextEncoding notesEncoding = TextEncoding::Detect;
-    PackMethod method = PackMethod::Lh5;
     bool best = false;
     bool quiet = false;
-    unsigned jobs = 0;
-    std::vector<std::string> excludes;
-    std::string icon;
-    VersionStrings versionStrings;
+    std::string method = "lh5";
+    std::string messageEncoding = "auto";
+    std::string notesEncoding = "auto";
+    std::string jobs;
     std::string executionLevel;
-    bool clampTimes = false;
-    time_t sourceDateEpoch = 0;
-    std::string output;
-    std::vector<std::string> paths;
+};
+
+struct BuildOptions {
+    InstallerInputs inputs;
+    bool quiet = false;
 };
 
 // Where `cmake --install` puts the stub, found from where it put this program.
@@ -161,14 +153,16 @@ static void PrintBuildHelp()
                   kArguments, InstalledStub().c_str());
 }
 
-static int ParseOptions(int argc, char** argv, BuildOptions* options, bool* helpShown)
+// Reads the command line in its order, stopping at the first option it
+// cannot read or at --help.
+static int ReadOptions(int argc, char** argv, WrittenOptions* options)
 {
+    InstallerInputs& inputs = options->inputs;
     bool optionsEnded = false;
-    std::string method = "lh5", messageEncoding = "auto", notesEncoding = "auto", jobs, executionLevel;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-            options->paths.push_back(arg);
+            inputs.paths.push_back(arg);
             continue;
         }
         if (arg == "--") {
@@ -176,8 +170,7 @@ static int ParseOptions(int argc, char** argv, BuildOptions* options, bool* help
             continue;
         }
         if (arg == "--help" || arg == "-h") {
-            PrintBuildHelp();
-            *helpShown = true;
+            options->help = true;
             return EXIT_OK;
         }
         if (arg == "--best") {
@@ -192,16 +185,16 @@ static int ParseOptions(int argc, char** argv, BuildOptions* options, bool* help
         const size_t equals = arg.find('=');
         const std::string name = arg.substr(0, equals);
         std::string repeated;
-        std::string* value = name == "--stub"                     ? &options->stub
-                             : name == "-o" || name == "--output" ? &options->output
-                             : name == "--message"                ? &options->message
-                             : name == "--message-encoding"       ? &messageEncoding
-                             : name == "--notes-encoding"         ? &notesEncoding
-                             : name == "--version"                ? &options->version
-                             : name == "--method"                 ? &method
-                             : name == "--jobs"                   ? &jobs
-                             : name == "--icon"                   ? &options->icon
-                             : name == "--execution-level"        ? &executionLevel
+        std::string* value = name == "--stub"                     ? &inputs.stub
+                             : name == "-o" || name == "--output" ? &inputs.output
+                             : name == "--message"                ? &inputs.message
+                             : name == "--message-encoding"       ? &options->messageEncoding
+                             : name == "--notes-encoding"         ? &options->notesEncoding
+                             : name == "--version"                ? &inputs.version
+                             : name == "--method"                 ? &options->method
+                             : name == "--jobs"                   ? &options->jobs
+                             : name == "--icon"                   ? &inputs.icon
+                             : name == "--execution-level"        ? &options->executionLevel
                              : name == "--exclude" || name == "--version-info" ? &repeated
                                                                   : nullptr;
         if (value == nullptr)
@@ -218,44 +211,55 @@ static int ParseOptions(int argc, char** argv, BuildOptions* options, bool* help
         else if (value->empty())
             return UsageError("build", kArguments, "build: %s needs a value", name.c_str());
         if (name == "--exclude") {
-            options->excludes.push_back(repeated);
+            inputs.excludes.push_back(repeated);
         } else if (name == "--version-info") {
             try {
-                AddVersionString(&options->versionStrings, repeated);
+                AddVersionString(&inputs.versionStrings, repeated);
             } catch (const PackError& e) {
                 return UsageError("build", kArguments, "build: %s", e.what());
             }
         }
     }
-    if (method == "lh5")
-        options->method = options->best ? PackMethod::Lh5Best : PackMethod::Lh5;
-    else if (method == "lh0" && options->best)
+    return EXIT_OK;
+}
+
+// The values read, checked and turned into what build takes, with
+// SOURCE_DATE_EPOCH and the installed stub; the first fault is told.
+static int CheckOptions(const WrittenOptions& written, BuildOptions* options)
+{
+    InstallerInputs& inputs = options->inputs;
+    inputs = written.inputs;
+    options->quiet = written.quiet;
+    if (written.method == "lh5")
+        inputs.method = written.best ? PackMethod::Lh5Best : PackMethod::Lh5;
+    else if (written.method == "lh0" && written.best)
         return UsageError("build", kArguments, "build: --best compresses; --method lh0 stores");
-    else if (method == "lh0")
-        options->method = PackMethod::Lh0;
+    else if (written.method == "lh0")
+        inputs.method = PackMethod::Lh0;
     else
-        return UsageError("build", kArguments, "build: --method takes lh5 or lh0, not '%s'", method.c_str());
-    if (!ParseTextEncoding(messageEncoding, &options->messageEncoding))
+        return UsageError("build", kArguments, "build: --method takes lh5 or lh0, not '%s'", written.method.c_str());
+    if (!ParseTextEncoding(written.messageEncoding, &inputs.messageEncoding))
         return UsageError("build", kArguments, "build: --message-encoding takes auto, utf-8 or cp932, not '%s'",
-                          messageEncoding.c_str());
-    if (!ParseTextEncoding(notesEncoding, &options->notesEncoding))
+                          written.messageEncoding.c_str());
+    if (!ParseTextEncoding(written.notesEncoding, &inputs.notesEncoding))
         return UsageError("build", kArguments, "build: --notes-encoding takes auto, utf-8 or cp932, not '%s'",
-                          notesEncoding.c_str());
-    if (!executionLevel.empty()) {
-        options->executionLevel = ExecutionLevelNamed(executionLevel);
-        if (options->executionLevel.empty())
+                          written.notesEncoding.c_str());
+    if (!written.executionLevel.empty()) {
+        inputs.executionLevel = ExecutionLevelNamed(written.executionLevel);
+        if (inputs.executionLevel.empty())
             return UsageError("build", kArguments,
                               "build: --execution-level takes asInvoker, highestAvailable or requireAdministrator, "
                               "not '%s'",
-                              executionLevel.c_str());
+                              written.executionLevel.c_str());
     }
-    if (!jobs.empty()) {
+    if (!written.jobs.empty()) {
+        const std::string& jobs = written.jobs;
         char* end = nullptr;
         unsigned long count = strtoul(jobs.c_str(), &end, 10);
         if (*end != '\0' || jobs[0] < '1' || jobs[0] > '9' || count > 1024)
             return UsageError("build", kArguments, "build: --jobs takes a number from 1 to 1024, not '%s'",
                               jobs.c_str());
-        options->jobs = (unsigned)count;
+        inputs.jobs = (unsigned)count;
     }
     if (const char* epoch = getenv("SOURCE_DATE_EPOCH")) {
         char* end = nullptr;
@@ -264,76 +268,23 @@ static int ParseOptions(int argc, char** argv, BuildOptions* options, bool* help
         if (*epoch != '\0' && (*end != '\0' || epoch[0] < '0' || epoch[0] > '9' || errno != 0))
             return UsageError("build", kArguments,
                               "build: SOURCE_DATE_EPOCH must be a whole number of seconds since 1970, not '%s'", epoch);
-        options->clampTimes = *epoch != '\0';
-        options->sourceDateEpoch = (time_t)seconds;
+        inputs.clampTimes = *epoch != '\0';
+        inputs.sourceDateEpoch = (time_t)seconds;
     }
-    if (options->stub.empty()) {
-        options->stub = InstalledStub();
+    if (inputs.stub.empty()) {
+        inputs.stub = InstalledStub();
         FileStatus status;
-        if (StatusOf(options->stub, &status) != 0)
+        if (StatusOf(inputs.stub, &status) != 0)
             return UsageError("build", kArguments, "build: no --stub given, and none is installed at %s",
-                              options->stub.c_str());
+                              inputs.stub.c_str());
     }
-    if (!options->hasVersion)
+    if (!written.hasVersion)
         return UsageError("build", kArguments, "build: no --version given");
-    if (options->output.empty())
+    if (inputs.output.empty())
         return UsageError("build", kArguments, "build: no output given (-o SETUP.exe)");
-    if (options->paths.empty())
+    if (inputs.paths.empty())
         return UsageError("build", kArguments, "build: no files given to pack");
     return EXIT_OK;
-}
-
-static std::string VersionField(const std::string& utf8)
-{
-    try {
-        std::string text = Cp932FromUtf8(utf8, "version text");
-        CheckVersionText(text);
-        return text;
-    } catch (const PackError& e) {
-        throw PackError(e.what(), EXIT_USAGE);
-    }
-}
-
-// A confirmation text longer than this is surely the wrong file.
-const uint64_t kMaxMessageFile = 1 << 20;
-// Icons of every size Windows shows, as PNG, take well under this.
-const uint64_t kMaxIconFile = 16 << 20;
-
-static std::string MessageText(const std::string& path, TextEncoding encoding)
-{
-    std::vector<uint8_t> bytes = ReadInputFile(path, kMaxMessageFile).bytes;
-    std::string text(bytes.begin(), bytes.end());
-    if (text.empty() || text == "\xEF\xBB\xBF")
-        throw PackError(path + ": message text is empty");
-    std::string converted = Cp932FromFile(text, encoding, path + ": message text");
-    try {
-        CheckMessageText(converted);
-    } catch (const PackError& e) {
-        throw PackError(path + ": " + e.what());
-    }
-    return converted;
-}
-
-static std::vector<uint8_t> StubImage(const BuildOptions& options)
-{
-    std::vector<uint8_t> stub = ReadInputFile(options.stub, kMaxInstaller).bytes;
-    Branding branding;
-    branding.versionStrings = options.versionStrings;
-    branding.executionLevel = options.executionLevel;
-    if (!options.icon.empty()) {
-        std::vector<uint8_t> icon = ReadInputFile(options.icon, kMaxIconFile).bytes;
-        try {
-            branding.icon = ParseIconFile(icon);
-        } catch (const PackError& e) {
-            throw PackError(options.icon + ": " + e.what());
-        }
-    }
-    try {
-        CheckStub(stub);
-        return BrandStub(stub, branding);
-    } catch (const PackError& e) {
-        throw PackError(options.stub + ": " + e.what(), e.Code());
-    }
 }
 
 static void Warn(const std::string& text)
@@ -342,116 +293,36 @@ static void Warn(const std::string& text)
     WriteText(stderr, "morlu-pack: warning: " + text + "\n");
 }
 
-// Refuses an output that cannot be made, before the work of packing: its folder
-// must exist, and it must not replace any file the command line names.
-static void CheckOutput(const BuildOptions& options, const std::vector<MemberSource>& members)
-{
-    const std::string& output = options.output;
-    std::string folder = NameStart(output) == 0 ? "." : TrimSeparators(output.substr(0, NameStart(output)));
-    FileStatus status;
-    if (int error = StatusOf(folder, &status))
-        throw PackError(output + ": folder " + folder + ": " + ErrorText(error), EXIT_FILE_ERROR);
-    if (status.kind != FileKind::Folder)
-        throw PackError(output + ": " + folder + " is not a folder", EXIT_FILE_ERROR);
-    if (StatusOf(output, &status) != 0)
-        return;
-    if (status.kind == FileKind::Folder)
-        throw PackError(output + ": is a folder", EXIT_FILE_ERROR);
-    auto refuseIfSame = [&](const std::string& path, const char* what) {
-        FileStatus other;
-        if (StatusOf(path, &other) == 0 && other.volume == status.volume && other.index == status.index)
-            throw PackError(output + ": is " + what + path + "; the installer would replace it", EXIT_USAGE);
-    };
-    refuseIfSame(options.stub, "the stub ");
-    if (!options.icon.empty())
-        refuseIfSame(options.icon, "the icon ");
-    if (!options.message.empty())
-        refuseIfSame(options.message, "the message file ");
-    for (const MemberSource& member : members)
-        refuseIfSame(member.path, "the input ");
-}
-
+// The bar lives only while the installer is made, so that it is gone before
+// any error is told.
 static int Build(const BuildOptions& options)
 {
-    std::string versionText = VersionField(options.version);
-    std::string message = options.message.empty() ? "" : MessageText(options.message, options.messageEncoding);
-    std::vector<std::string> warnings;
-    std::string overflow = MessageOverflow(message);
-    if (!overflow.empty())
-        warnings.push_back(options.message + ": " + overflow);
-    std::vector<uint8_t> stub = StubImage(options);
-    const uint16_t stubMachine = InspectProgram(stub.data(), stub.size()).machine;
-    InstallerImage image = StartInstallerImage(stub);
-    std::vector<MemberSource> members = CollectMembers(options.paths, options.excludes, options.output, &warnings);
-    if (options.clampTimes) {
-        for (MemberSource& member : members)
-            member.modified = std::min(member.modified, options.sourceDateEpoch);
-    }
-    CheckOutput(options, members);
-    for (const std::string& warning : CheckProduct(members, options.notesEncoding, stubMachine))
-        warnings.push_back(warning);
-    for (const std::string& warning : warnings)
-        Warn(warning);
-    uint64_t total = 0;
-    for (const MemberSource& member : members)
-        total += member.PackedSize();
-    const uint64_t messageBytes = message.empty() ? 0 : message.size() + 1;
-    auto checkSize = [&options](uint64_t size, const std::string& packedSoFar) {
-        try {
-            CheckInstallerSize(size, packedSoFar);
-        } catch (const PackError& e) {
-            throw PackError(options.output + ": " + e.what());
-        }
-    };
-    // The size if no member shrank, which stored members never do: told
-    // before any member is packed.
-    uint64_t unpacked = image.bytes.size() + 1 + messageBytes;
-    for (const MemberSource& member : members)
-        unpacked += kLevel1HeaderBytes + member.name.size() + member.PackedSize();
-    if (options.method == PackMethod::Lh0)
-        checkSize(unpacked, "");
-
-    OutputFile out(options.output);
-    out.Write(image.bytes.data(), image.bytes.size());
-    ArchiveWriter writer([&out](const uint8_t* bytes, size_t size) { out.Write(bytes, size); });
-    std::vector<std::vector<uint8_t>> headers;
-    ProgressBar bar(total, !options.quiet);
-    PackInOrder(
-        members, options.method,
-        [&](size_t i, const PackedFile& file) {
-            const MemberSource& member = members[i];
-            // Packing stops once the installer is sure to be too large.
-            uint64_t body = file.packed.compressed ? file.packed.stream.size() : file.size;
-            bool last = i + 1 == members.size();
-            checkSize(image.bytes.size() + writer.Size() + file.header.size() + body + 1 + messageBytes,
-                      last ? "" : std::to_string(i + 1) + " of " + std::to_string(members.size()) + " members packed");
-            writer.Add(member.name, file.stored.data(), file.size, member.modified, file.packed);
-            headers.push_back(file.header);
-        },
-        [&bar](uint64_t done) { bar.Update(done); }, options.jobs);
-    writer.Finish();
-    std::vector<uint8_t> header =
-        PayloadHeaderBytes(image.headerOffset, writer.Size(), versionText, message, (int32_t)writer.MemberCount());
-    std::vector<uint8_t> trailer = MessageTrailer(message);
-    out.Write(trailer.data(), trailer.size());
-    out.WriteAt(image.headerOffset, header.data(), header.size());
-    out.ReadBack([&headers](const uint8_t* bytes, size_t size) { VerifyInstallerLayout(bytes, size, headers); });
-    bar.Clear();
-    out.Commit();
-
+    std::unique_ptr<ProgressBar> bar;
+    AssemblyReport report;
+    report.warn = Warn;
+    report.packingStarts = [&](uint64_t total) { bar.reset(new ProgressBar(total, !options.quiet)); };
+    report.packed = [&bar](uint64_t done) { bar->Update(done); };
+    report.packingEnds = [&bar]() { bar->Clear(); };
+    AssembledInstaller made = AssembleInstaller(options.inputs, report);
     if (!options.quiet)
-        Print(stdout, "%s: %zu member%s, %llu bytes in an archive of %zu (%.1f%%)\n", options.output.c_str(),
-               members.size(), members.size() == 1 ? "" : "s", (unsigned long long)total, writer.Size(),
-               total == 0 ? 100.0 : writer.Size() * 100.0 / total);
+        Print(stdout, "%s: %zu member%s, %llu bytes in an archive of %llu (%.1f%%)\n", options.inputs.output.c_str(),
+              made.members, made.members == 1 ? "" : "s", (unsigned long long)made.inputBytes,
+              (unsigned long long)made.archiveBytes,
+              made.inputBytes == 0 ? 100.0 : made.archiveBytes * 100.0 / made.inputBytes);
     return EXIT_OK;
 }
 
 static int RunBuild(int argc, char** argv)
 {
+    WrittenOptions written;
+    if (int code = ReadOptions(argc, argv, &written))
+        return code;
+    if (written.help) {
+        PrintBuildHelp();
+        return EXIT_OK;
+    }
     BuildOptions options;
-    bool helpShown = false;
-    int code = ParseOptions(argc, argv, &options, &helpShown);
-    if (code != EXIT_OK || helpShown)
+    if (int code = CheckOptions(written, &options))
         return code;
     try {
         return Build(options);

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "extract/member_header.h"
+#include "bytes/cp932_chars.h"
 #include "extract/parallel_extract.h"
 #include "packer/cli/cli_support.h"
 #include "packer/cli/command.h"
@@ -17,11 +17,9 @@ static const char kArguments[] = "FILE";
 
 static bool NamesASubfolder(const char* name)
 {
-    for (const unsigned char* p = (const unsigned char*)name; *p != '\0'; ++p) {
+    for (const char* p = name; *p != '\0'; p += Cp932CharLength(p)) {
         if (*p == '\\' || *p == '/')
             return true;
-        if (IsCp932LeadByte(*p) && p[1] != '\0')
-            ++p;
     }
     return false;
 }

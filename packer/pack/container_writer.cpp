@@ -3,9 +3,9 @@
 #include <cstddef>
 #include <cstring>
 
+#include "bytes/cp932_chars.h"
 #include "bytes/little_endian.h"
 #include "container/payload_container.h"
-#include "extract/member_header.h"
 #include "packer/stub/stub_image.h"
 #include "packer/system/pack_error.h"
 

@@ -48,25 +48,5 @@ std::string ExcludeOption(const std::string& name);
 // longer than a member header holds. path is named in the message.
 std::string MemberName(const std::string& utf8Name, const std::string& path);
 
-// Whether a file name matches a shell pattern as fnmatch without flags takes
-// it: '*', '?', bracket expressions with ranges and [:classes:] of ASCII, and
-// a backslash quoting the character after it; case matters. Characters are UTF-8
-// characters, not bytes, on every system.
-bool MatchesPattern(const std::string& pattern, const std::string& name);
-
 // The key under which Windows compares file names: each letter in upper case.
 std::string WindowsNameKey(const std::string& utf8Name);
-
-struct FileContents {
-    std::vector<uint8_t> bytes;
-    time_t modified = 0;
-};
-
-const int64_t kAnySize = -1;
-
-// Reads a whole regular file, never waiting on a FIFO or device and never
-// more than its size when opened. Throws PackError: a file error when it is
-// no regular file, when it no longer has expectedSize (unless kAnySize), or
-// when it changes while it is read; a data error when it is larger than
-// maxSize.
-FileContents ReadInputFile(const std::string& path, uint64_t maxSize, int64_t expectedSize = kAnySize);

@@ -11,6 +11,7 @@
 #include <system_error>
 #include <thread>
 
+#include "packer/pack/input_file.h"
 #include "packer/pack/installer_verifier.h"
 #include "packer/system/platform.h"
 

@@ -1,6 +1,7 @@
 #include "packer/pack/product_checks.h"
 
 #include "encoder/lh5_encoder.h"
+#include "packer/pack/input_file.h"
 #include "packer/stub/pe_image.h"
 #include "packer/system/pack_error.h"
 #include "packer/system/platform.h"

@@ -21,6 +21,7 @@
 
 #include <atomic>
 
+#include "bytes/cp932_chars.h"
 #include "extract/member_header.h"
 #include "packer/system/iconv_converter.h"
 
@@ -44,7 +45,7 @@ static void NativeName(const char* name, char* native)
     bool ascii = true;
     for (const unsigned char* p = (const unsigned char*)name; *p != '\0'; ++p) {
         ascii = ascii && *p < 0x80;
-        if (IsCp932LeadByte(*p) && p[1] != '\0') {
+        if (Cp932CharLength(p) == 2) {
             slashed[length++] = (char)*p++;
             slashed[length++] = (char)*p;
         } else {

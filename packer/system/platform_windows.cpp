@@ -11,7 +11,7 @@
 
 #include <algorithm>
 
-#include "extract/member_header.h"
+#include "bytes/cp932_chars.h"
 #include "packer/system/pack_error.h"
 #include "packer/system/replace_name.h"
 

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 
 #include "pack_test_support.h"
+#include "packer/pack/input_file.h"
 #include "packer/pack/member_list.h"
+#include "packer/pack/shell_pattern.h"
 #include "packer/system/cp932_text.h"
 #include "packer/system/pack_error.h"
 

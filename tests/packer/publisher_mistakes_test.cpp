@@ -69,12 +69,21 @@ TEST_F(PublisherMistake, ALinkOutOfTheProductFolder)
     EXPECT_EQ(PackDefault({"--exclude", "outside.txt"}).exitCode, 0);
 }
 
+// A sibling folder whose name starts with the product folder's is outside it.
+TEST_F(PublisherMistake, ALinkIntoASiblingFolderOfALongerName)
+{
+    ASSERT_EQ(mkdir(Path("in-old").c_str(), 0755), 0);
+    WriteBytes(Path("in-old/secret.txt"), BytesOf("old"));
+    ASSERT_EQ(symlink(Path("in-old/secret.txt").c_str(), (In() + "/old.txt").c_str()), 0);
+    ExpectRefused(PackDefault(), {"link into in-old", 2, "in/old.txt: a link to "});
+}
+
 // Each file an editor or a system left behind is named with the exclude that
 // leaves it out; given those, the build is clean.
 TEST_F(PublisherMistake, FilesLeftBehindInTheProductFolder)
 {
-    const std::vector<std::string> junk = {".DS_Store", "._Morlu.exe", "Thumbs.db", "DESKTOP.INI", "data.bin~",
-                                           "#notes.txt#", "old.bak", ".env", ".a[1]"};
+    const std::vector<std::string> junk = {".DS_Store", "._Morlu.exe", "Thumbs.db", "ehthumbs.db", "DESKTOP.INI",
+                                           "data.bin~", "#notes.txt#", "old.bak", "notes.swp", ".env", ".a[1]"};
     for (const std::string& name : junk)
         WriteBytes(In() + "/" + name, BytesOf(name));
     RunResult run = PackDefault();
