@@ -37,18 +37,23 @@ int FlushWindow()
     return 0;
 }
 
-// A window's worth at a time, written and then summed, as decoded members are
-// flushed: between pieces the sink may let the installer's window answer,
-// which a large member summed in one go would keep waiting.
+// A window's worth at a time, as decoded members are flushed: between pieces
+// the sink may let the installer's window answer, which a large member
+// summed in one go would keep waiting. Each piece is summed before it is
+// written: the installer's archive is its mapped file, and a page of it that
+// cannot be read (a CD taken out) then faults here, in the program's own
+// read, where the installer tells it as such, rather than inside the
+// system's write, which reports whatever error the page-in met (a CD taken
+// out: "not ready") and which an emulator may handle otherwise again.
 int CopyStoredMember()
 {
     ExtractState& s = extractState;
     uint32_t count = LoadLe32(s.header + kHeaderOriginalSize);
     for (uint32_t done = 0; done < count;) {
         uint32_t piece = count - done < kWindowSize ? count - done : kWindowSize;
+        s.crc = (uint16_t)UpdateCrc16(s.crcTable, s.crc, s.memberData + done, piece);
         if (WriteMemberBytes(s.outFile, s.memberData + done, piece) < piece)
             return AbortExtraction(kExtractFileError, FAILURE_SHORT_WRITE);
-        s.crc = (uint16_t)UpdateCrc16(s.crcTable, s.crc, s.memberData + done, piece);
         done += piece;
     }
     return 0;

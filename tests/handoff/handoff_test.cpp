@@ -532,7 +532,7 @@ void Handoff::ExpectReadErrorWith(const MemberSpec& large)
     ExpectCleanEnd(EXIT_DAMAGED_INSTALLER);
 }
 
-// Written straight from the pages: the write fails.
+// Copied straight from the pages: summing a piece before it is written faults.
 TEST_F(Handoff, ReadErrorUnderAStoredMemberIsToldAsSuchAndLeavesNothing)
 {
     ExpectReadErrorWith(StoredMember("large.bin", RandomBytes(8 << 20, 9)));
