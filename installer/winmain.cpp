@@ -1,7 +1,7 @@
 #include <windows.h>
-#include <commctrl.h>
 
 #include "base/caption.h"
+#include "base/dll_search.h"
 #include "base/process_state.h"
 #include "base/screen_text.h"
 #include "installer/exit_status.h"
@@ -35,10 +35,11 @@ static BOOL UserConfirmed()
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
+    KeepDllSearchToSystem();
     instanceHandle = instance;
     // The manifest asks for common controls 6; some Windows XP builds show no
     // dialog or message box of such a program until comctl32 is loaded.
-    InitCommonControls();
+    LoadCommonControls();
     if (!OperatingSystemSupported()) {
         ShowWarning(NULL, "このﾌﾟﾛｸﾞﾗﾑはWin98/2000以降のOSでのみ動作します｡");
         return EXIT_SYSTEM_REFUSED;
