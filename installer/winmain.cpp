@@ -1,9 +1,9 @@
 // The run, in the order of its steps. A step that fails tells the user in one
 // box and ends the run; WinMain then removes whatever the run had made.
 #include <windows.h>
-#include <commctrl.h>
 
 #include "base/caption.h"
+#include "base/dll_search.h"
 #include "base/installer_file.h"
 #include "base/process_state.h"
 #include "base/screen_text.h"
@@ -77,10 +77,11 @@ static ExitStatus RunTheInstaller()
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
+    KeepDllSearchToSystem();
     instanceHandle = instance;
     // The manifest asks for common controls 6; some Windows XP builds show no
     // dialog or message box of such a program until comctl32 is loaded.
-    InitCommonControls();
+    LoadCommonControls();
     ExitStatus status = RunTheInstaller();
     // Whichever step the run ended at, nothing it made stays behind.
     RemoveWorkFolder();

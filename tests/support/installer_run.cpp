@@ -62,6 +62,7 @@ InstallerRun::InstallerRun(const std::string& name, const Bytes& image) : name_(
     CreateDirectoryA(folder_.c_str(), NULL);
     program_ = folder_ + "\\" + name + ".exe";
     temp_ = folder_ + "\\temp";
+    current_ = folder_;
     CreateDirectoryA(temp_.c_str(), NULL);
     EXPECT_TRUE(WriteFileBytes(program_, image));
 }
@@ -105,7 +106,7 @@ bool InstallerRun::Start()
     startup.cb = sizeof startup;
     std::string commandLine = "\"" + program_ + "\"";
     BOOL started = CreateProcessA(program_.c_str(), &commandLine[0], NULL, NULL, FALSE, 0, NULL,
-                                  folder_.c_str(), &startup, &process_);
+                                  current_.c_str(), &startup, &process_);
     SetEnvironmentVariableA("TMP", tmpLength ? previousTmp.c_str() : NULL);
     SetEnvironmentVariableA("TEMP", tempLength ? previousTemp.c_str() : NULL);
     return started != FALSE;

@@ -24,6 +24,8 @@ public:
     void SetWindowsVersion(const char* version);
     // TMP and TEMP for the run; default: a fresh "temp" folder beside the program.
     void SetTempFolder(const std::string& folder) { temp_ = folder; }
+    // The current folder it starts in; default: its own folder.
+    void SetCurrentFolder(const std::string& folder) { current_ = folder; }
 
     bool Start();
     DWORD processId() const { return process_.dwProcessId; }
@@ -45,6 +47,7 @@ private:
     std::string folder_;
     std::string program_;
     std::string temp_;
+    std::string current_;
     bool versionSet_ = false;
     PROCESS_INFORMATION process_ = {};
 };
