@@ -39,10 +39,14 @@ void KeepDllSearchToSystem()
     }
 
     path[length++] = '\\';
+    // A DLL that an older system has without what it needs fails quietly,
+    // not with a box of the system's.
+    UINT errorMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     for (const char* name = kSystemDlls; *name != '\0'; name += lstrlenA(name) + 1) {
         lstrcpyA(path + length, name);
         LoadLibraryA(path);
     }
+    SetErrorMode(errorMode);
 }
 
 void LoadCommonControls()

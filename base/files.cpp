@@ -31,13 +31,13 @@ BOOL SetAttributesOf(const char* path, DWORD attributes)
     return Widen(path, &widePath) && wide->setFileAttributes(widePath.text, attributes);
 }
 
-BOOL CreateFolder(const char* path)
+BOOL CreateFolder(const char* path, SECURITY_ATTRIBUTES* security)
 {
     const WideCalls* wide = NtWideCalls();
     if (wide == NULL)
-        return CreateDirectoryA(path, NULL);
+        return CreateDirectoryA(path, security);
     WidePath widePath;
-    return Widen(path, &widePath) && wide->createDirectory(widePath.text, NULL);
+    return Widen(path, &widePath) && wide->createDirectory(widePath.text, security);
 }
 
 BOOL RemoveFolder(const char* path)
@@ -60,13 +60,18 @@ BOOL DeleteFileAt(const char* path)
 
 HANDLE OpenFileAt(const char* path, DWORD access, DWORD share, DWORD disposition)
 {
+    return OpenFileWithFlags(path, access, share, disposition, FILE_ATTRIBUTE_NORMAL);
+}
+
+HANDLE OpenFileWithFlags(const char* path, DWORD access, DWORD share, DWORD disposition, DWORD flags)
+{
     const WideCalls* wide = NtWideCalls();
     if (wide == NULL)
-        return CreateFileA(path, access, share, NULL, disposition, FILE_ATTRIBUTE_NORMAL, NULL);
+        return CreateFileA(path, access, share, NULL, disposition, flags, NULL);
     WidePath widePath;
     if (!Widen(path, &widePath))
         return INVALID_HANDLE_VALUE;
-    return wide->createFile(widePath.text, access, share, NULL, disposition, FILE_ATTRIBUTE_NORMAL, NULL);
+    return wide->createFile(widePath.text, access, share, NULL, disposition, flags, NULL);
 }
 
 // entry = found, when the name has a CP932 form or a short name that has one.

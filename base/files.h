@@ -7,11 +7,13 @@
 
 DWORD AttributesOf(const char* path);
 BOOL SetAttributesOf(const char* path, DWORD attributes);
-BOOL CreateFolder(const char* path);
+BOOL CreateFolder(const char* path, SECURITY_ATTRIBUTES* security = NULL);
 BOOL RemoveFolder(const char* path);
 BOOL DeleteFileAt(const char* path);
 // CreateFile with no security attributes, normal attributes and no template.
 HANDLE OpenFileAt(const char* path, DWORD access, DWORD share, DWORD disposition);
+// The same with flags in place of the attributes: a folder opens with FILE_FLAG_BACKUP_SEMANTICS.
+HANDLE OpenFileWithFlags(const char* path, DWORD access, DWORD share, DWORD disposition, DWORD flags);
 
 // FindFirstFile and FindNextFile; only the entry's attributes and name are filled. A name
 // with no CP932 form comes as its 8.3 short name, and one without that is passed over.

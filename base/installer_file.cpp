@@ -3,6 +3,11 @@
 #include "base/process_state.h"
 #include "base/wide_calls.h"
 
+// A virus scanner may hold a freshly downloaded file for a moment: a sharing
+// violation is tried again for about 1.5 s before the file counts as unreadable.
+static const int kOpenAttempts = 16;
+static const DWORD kOpenPause = 100;
+
 // By its wide name on NT: saved in a folder named outside the ANSI code page,
 // its ANSI name would be a best-fit look-alike.
 static int OpenInstallerFile(HANDLE* file)
@@ -14,11 +19,17 @@ static int OpenInstallerFile(HANDLE* file)
                                 : GetModuleFileNameA(NULL, ansiPath, MAX_PATH);
     if (length == 0 || length >= MAX_PATH)
         return PAYLOAD_NO_FILE_NAME;
-    *file = wide != NULL ? wide->createFile(widePath, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
-                                            FILE_ATTRIBUTE_NORMAL, NULL)
-                         : CreateFileA(ansiPath, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
-                                       FILE_ATTRIBUTE_NORMAL, NULL);
-    return *file != INVALID_HANDLE_VALUE ? PAYLOAD_OK : PAYLOAD_UNREADABLE;
+    for (int attempt = 1;; ++attempt) {
+        *file = wide != NULL ? wide->createFile(widePath, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                                                FILE_ATTRIBUTE_NORMAL, NULL)
+                             : CreateFileA(ansiPath, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                                           FILE_ATTRIBUTE_NORMAL, NULL);
+        if (*file != INVALID_HANDLE_VALUE)
+            return PAYLOAD_OK;
+        if (GetLastError() != ERROR_SHARING_VIOLATION || attempt == kOpenAttempts)
+            return PAYLOAD_UNREADABLE;
+        Sleep(kOpenPause);
+    }
 }
 
 // Mapped, not read: the window comes up at once whatever the size, and the

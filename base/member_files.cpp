@@ -26,20 +26,39 @@ MemberFileFailure LastMemberFileFailure()
     return lastFailure;
 }
 
-void CloseMemberFileInWriting()
+// The member to hold, its path once it is being written, and its handle once held.
+static const char* nameToHold;
+static char pathToHold[MAX_PATH];
+static HANDLE heldFile;
+
+void HoldMemberAfterWriting(const char* name)
 {
-    if (fileInWriting != NULL)
-        CloseHandle(fileInWriting);
-    fileInWriting = NULL;
+    nameToHold = name;
 }
 
-static MemberFile WindowsCreate(const char* path, uint32_t)
+static void CloseFile(HANDLE* file)
+{
+    if (*file != NULL)
+        CloseHandle(*file);
+    *file = NULL;
+}
+
+void CloseMemberFiles()
+{
+    CloseFile(&fileInWriting);
+    CloseFile(&heldFile);
+}
+
+static MemberFile WindowsCreate(const char* path, uint32_t prefixLength)
 {
     // A read-only file of that name would refuse to be replaced.
     DWORD attributes = AttributesOf(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
         SetAttributesOf(path, attributes & ~FILE_ATTRIBUTE_READONLY);
     HANDLE file = OpenFileAt(path, GENERIC_WRITE, 0, CREATE_ALWAYS);
+    pathToHold[0] = '\0';
+    if (nameToHold != NULL && lstrcmpiA(path + prefixLength, nameToHold) == 0)
+        lstrcpyA(pathToHold, path);
     if (file == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
         lastFailure = error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL ? MEMBER_FILE_NOT_WRITTEN
@@ -77,12 +96,32 @@ static void WindowsSetTime(MemberFile file, uint16_t dosDate, uint16_t dosTime)
     SetFileTime((HANDLE)file, &utc, &utc, &utc);
 }
 
-// The installer writes into a fresh folder of its own: a damaged member's
-// file stays there until the folder goes.
-static bool WindowsClose(MemberFile, bool)
+static BOOL SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b)
 {
-    CloseMemberFileInWriting();
-    return true;
+    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+           a.nFileIndexLow == b.nFileIndexLow;
+}
+
+// The member to hold is opened again for reading alone at once, and must be
+// the file just written: the writer's handle would keep the system from
+// starting it. The installer writes into a fresh folder of its own: a damaged
+// member's file stays there until the folder goes.
+static bool WindowsClose(MemberFile, bool keep)
+{
+    BOOL hold = keep && pathToHold[0] != '\0';
+    BY_HANDLE_FILE_INFORMATION written;
+    BY_HANDLE_FILE_INFORMATION held;
+    BOOL known = hold && GetFileInformationByHandle(fileInWriting, &written);
+    CloseFile(&fileInWriting);
+    if (!hold)
+        return true;
+    heldFile = OpenFileAt(pathToHold, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    if (heldFile == INVALID_HANDLE_VALUE)
+        heldFile = NULL;
+    if (known && heldFile != NULL && GetFileInformationByHandle(heldFile, &held) && SameFile(written, held))
+        return true;
+    lastFailure = MEMBER_FILE_NOT_CREATED;
+    return false;
 }
 
 const MemberSink windowsMemberSink = {WindowsCreate, WindowsWrite, WindowsSetTime, WindowsClose, nullptr};

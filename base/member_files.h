@@ -16,6 +16,12 @@ enum MemberFileFailure {
 // Why the last member file failed.
 MemberFileFailure LastMemberFileFailure();
 
-// Closes the member file being written, if there is one: a run that ends in
-// the middle of a member must still be able to delete it.
-void CloseMemberFileInWriting();
+// Once written, the member file of this name (any case) is held open with no
+// write or delete sharing, until CloseMemberFiles: no other program can
+// change or replace it meanwhile. A file that is not the very one written
+// by then (another put in its place) fails as one that cannot be created.
+void HoldMemberAfterWriting(const char* name);
+
+// Closes the member file being written and the one held, if there are any:
+// a run that ends, in the middle of a member or not, must be able to delete them.
+void CloseMemberFiles();

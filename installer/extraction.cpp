@@ -13,6 +13,8 @@ ExitStatus ExtractIntoWorkFolder(const char* workFolder)
 {
     SetProgressStep(1);
     const unsigned char* archive = (const unsigned char*)payloadHeader + payloadHeader->archiveOffset;
+    // Held from its writing until it has started: see RunInnerInstaller.
+    HoldMemberAfterWriting("DEZAZAZE.exe");
     int result = ExtractArchive(workFolder, archive, (uint32_t)payloadHeader->archiveSize, &windowsMemberSink);
     if (result == kExtractDataError) {
         ShowWarning(progressWindow, "解凍でｴﾗｰが起きました｡ ｲﾝｽﾄｰﾙﾌﾟﾛｸﾞﾗﾑのﾌｧｲﾙが壊れている可能性があります。"

@@ -2,6 +2,7 @@
 
 #include "base/caption.h"
 #include "base/files.h"
+#include "base/member_files.h"
 #include "base/message_pump.h"
 #include "base/paths.h"
 #include "base/process_state.h"
@@ -94,6 +95,8 @@ ExitStatus RunInnerInstaller(const char* workFolder, char* installFolder)
     SetProgressStep(2);
     BOOL started;
     HANDLE innerInstaller = StartInnerInstaller(workFolder, &started);
+    // Held until now, so that the program started is the one extracted.
+    CloseMemberFiles();
     if (!started)
         return EXIT_INNER_NOT_STARTED;
     BOOL read = ReadResultFile(workFolder, innerInstaller, installFolder);

@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include "base/caption.h"
-#include "base/member_files.h"
 #include "base/process_state.h"
 #include "installer/exit_status.h"
 #include "installer/work_folder.h"
@@ -20,7 +19,6 @@ static LONG WINAPI EndOnReadError(EXCEPTION_POINTERS* exception)
     const unsigned char* address = (const unsigned char*)record->ExceptionInformation[1];
     if (installerImage == NULL || address < installerImage || address >= installerImage + installerImageSize)
         return EXCEPTION_CONTINUE_SEARCH;
-    CloseMemberFileInWriting();
     RemoveWorkFolder();
     ShowReadError();
     ExitProcess(EXIT_DAMAGED_INSTALLER);
