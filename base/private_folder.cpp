@@ -55,21 +55,27 @@ static BOOL UserSidText(char* sid, int capacity)
     return found;
 }
 
-BOOL CreatePrivateFolder(const char* path, BOOL forAdministrators)
+PSECURITY_DESCRIPTOR NewPrivateFolderRules(BOOL forAdministrators)
 {
-    if (NtWideCalls() == NULL)
-        return CreateFolder(path);
     typedef BOOL(WINAPI * TextToDescriptor)(LPCSTR, DWORD, PSECURITY_DESCRIPTOR*, PULONG);
     TextToDescriptor toDescriptor =
         (TextToDescriptor)(void*)SecurityCall("ConvertStringSecurityDescriptorToSecurityDescriptorA");
     char sid[128] = "BA";
-    if (toDescriptor == NULL || (!forAdministrators && !UserSidText(sid, sizeof sid)))
-        return FALSE;
+    if (NtWideCalls() == NULL || toDescriptor == NULL || (!forAdministrators && !UserSidText(sid, sizeof sid)))
+        return NULL;
     // P: protected, nothing inherited from %TEMP%; OICI: files and folders made inside inherit it.
     char rules[256];
     wsprintfA(rules, "D:P(A;OICI;FA;;;%s)(A;OICI;FA;;;SY)", sid);
-    SECURITY_ATTRIBUTES security = {sizeof security, NULL, FALSE};
-    if (!toDescriptor(rules, SDDL_REVISION_1, &security.lpSecurityDescriptor, NULL))
+    PSECURITY_DESCRIPTOR descriptor;
+    return toDescriptor(rules, SDDL_REVISION_1, &descriptor, NULL) ? descriptor : NULL;
+}
+
+BOOL CreatePrivateFolder(const char* path, BOOL forAdministrators)
+{
+    if (NtWideCalls() == NULL)
+        return CreateFolder(path);
+    SECURITY_ATTRIBUTES security = {sizeof security, NewPrivateFolderRules(forAdministrators), FALSE};
+    if (security.lpSecurityDescriptor == NULL)
         return FALSE;
     BOOL created = CreateFolder(path, &security);
     LocalFree(security.lpSecurityDescriptor);

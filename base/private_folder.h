@@ -15,6 +15,10 @@ BOOL RunsAsAdministrator();
 // plain folder.
 BOOL CreatePrivateFolder(const char* path, BOOL forAdministrators);
 
+// The access rules CreatePrivateFolder gives on NT, as a security
+// descriptor to LocalFree; NULL on Windows 9x or when NT cannot make it.
+PSECURITY_DESCRIPTOR NewPrivateFolderRules(BOOL forAdministrators);
+
 // The folder at path held open until CloseHandle, so that it can be neither
 // renamed nor removed meanwhile: INVALID_HANDLE_VALUE when it is no plain
 // folder (a link or a junction to somewhere else) or cannot be held. On

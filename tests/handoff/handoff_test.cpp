@@ -544,6 +544,105 @@ TEST_F(Handoff, ReadErrorUnderACompressedMemberIsToldAsSuchAndLeavesNothing)
     ExpectReadErrorWith(Lh5Member("large.bin", RandomBytes(8 << 20, 9)));
 }
 
+// The work folder stays where it is for the run: no other program can move
+// it away and put another in its place (its access rules: tests/base).
+TEST_F(Handoff, WorkFolderIsHeldWhileTheInnerInstallerRuns)
+{
+    Start("handoff-held-folder", "tickfile=1\ndelay=2000\n");
+    std::string work = run_->tempFolder() + "\\RAREVURED0";
+    for (DWORD begun = GetTickCount(); !Exists(work + "\\STARTED.TIC"); Sleep(50))
+        ASSERT_LT(GetTickCount() - begun, WaitLimit(20000)) << "the inner installer did not start";
+    EXPECT_FALSE(MoveFileA(work.c_str(), (work + "-moved").c_str()));
+    HWND dialog = WaitForShortcutDialog();
+    ASSERT_NE(dialog, nullptr);
+    Finish(dialog, IDNO);
+}
+
+// Another program of the user tries throughout to put its own program in
+// the place of DEZAZAZE.exe and to move the work folder away. Wine keeps no
+// access rules, so this is the installer's holding alone: the program that
+// runs is never the stranger, and a swap that got through is refused.
+struct Racer {
+    std::string temp;
+    std::string stranger;
+    volatile bool stop = false;
+    int tries = 0;    // attempts on a written DEZAZAZE.exe
+    int replaced = 0; // of which succeeded
+    int moved = 0;    // work folders with a DEZAZAZE.exe moved away
+};
+
+DWORD WINAPI Race(LPVOID context)
+{
+    Racer* racer = (Racer*)context;
+    while (!racer->stop) {
+        for (const std::string& name : FolderEntries(racer->temp)) {
+            std::string folder = racer->temp + "\\" + name;
+            std::string program = folder + "\\DEZAZAZE.exe";
+            if (name.compare(0, 9, "RAREVURED") != 0 || !Exists(program))
+                continue;
+            ++racer->tries;
+            if (CopyFileA(racer->stranger.c_str(), program.c_str(), FALSE))
+                ++racer->replaced;
+            std::string swap = folder + "\\swap.exe";
+            if (CopyFileA(racer->stranger.c_str(), swap.c_str(), FALSE) &&
+                MoveFileExA(swap.c_str(), program.c_str(), MOVEFILE_REPLACE_EXISTING))
+                ++racer->replaced;
+            if (MoveFileA(folder.c_str(), (folder + "-moved").c_str()))
+                ++racer->moved;
+        }
+        Sleep(2);
+    }
+    return 0;
+}
+
+TEST_F(Handoff, ARacingProgramCannotSwapTheInnerInstaller)
+{
+    AddStoredMember(&demo_, "large.bin", RandomBytes(30 << 20, 13));
+    std::string mark = MORLU_BUILD_DIR "\\stranger-ran";
+    DeleteFileA(mark.c_str());
+    SetEnvironmentVariableA("MORLU_STRANGER_MARK", mark.c_str());
+    Racer racer;
+    racer.stranger = MORLU_BUILD_DIR "\\tests\\handoff\\stranger.exe";
+    ASSERT_TRUE(Exists(racer.stranger));
+    Start("handoff-race");
+    racer.temp = run_->tempFolder();
+    HANDLE thread = CreateThread(NULL, 0, Race, &racer, 0, NULL);
+    HWND dialog = WaitForShortcutDialog();
+    racer.stop = true;
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    SetEnvironmentVariableA("MORLU_STRANGER_MARK", NULL);
+    EXPECT_GT(racer.tries, 0) << "the racer never saw DEZAZAZE.exe";
+    EXPECT_EQ(racer.moved, 0);
+    EXPECT_FALSE(Exists(mark)) << "the stranger's program ran";
+    if (dialog != NULL) {
+        Finish(dialog, IDNO);
+    } else {
+        // A swap in the moment between the writing and the holding is refused.
+        EXPECT_GT(racer.replaced, 0) << "the installer neither installed nor was swapped";
+        ExpectWarning(run_->tempFolder() + "\\RAREVURED0 にファイルを作成できません｡");
+        ExpectCleanEnd(EXIT_WRITE_FAILED);
+    }
+}
+
+// A virus scanner holds the freshly downloaded installer for half a second.
+TEST_F(Handoff, OwnFileHeldForAMomentStillInstalls)
+{
+    run_.reset(new InstallerRun("handoff-scanned", Bytes()));
+    installFolder_ = run_->folder() + "\\installed";
+    AddControlFile(&demo_, "folder=" + installFolder_ + "\n");
+    ASSERT_TRUE(WriteFileBytes(run_->programPath(), ImageOf(demo_)));
+    ASSERT_TRUE(run_->Start(true));
+    HANDLE scanner = CreateFileA(run_->programPath().c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(scanner, INVALID_HANDLE_VALUE);
+    run_->Resume();
+    Sleep(500);
+    CloseHandle(scanner);
+    HWND dialog = WaitForShortcutDialog();
+    ASSERT_NE(dialog, nullptr) << "the held file was taken for a damaged one";
+    Finish(dialog, IDNO);
+}
+
 // The Linux process of a wine program, found by the program's name in /proc;
 // empty when there is none.
 std::string UnixProcessOf(const std::string& programName)

@@ -93,7 +93,7 @@ void InstallerRun::SetWindowsVersion(const char* version)
     versionSet_ = true;
 }
 
-bool InstallerRun::Start()
+bool InstallerRun::Start(bool suspended)
 {
     // The child inherits this process's environment with the temporary folder replaced.
     std::string previousTmp(32768, '\0');
@@ -105,7 +105,8 @@ bool InstallerRun::Start()
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     std::string commandLine = "\"" + program_ + "\"";
-    BOOL started = CreateProcessA(program_.c_str(), &commandLine[0], NULL, NULL, FALSE, 0, NULL,
+    BOOL started = CreateProcessA(program_.c_str(), &commandLine[0], NULL, NULL, FALSE,
+                                  suspended ? CREATE_SUSPENDED : 0, NULL,
                                   current_.c_str(), &startup, &process_);
     SetEnvironmentVariableA("TMP", tmpLength ? previousTmp.c_str() : NULL);
     SetEnvironmentVariableA("TEMP", tempLength ? previousTemp.c_str() : NULL);

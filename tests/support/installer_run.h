@@ -27,7 +27,9 @@ public:
     // The current folder it starts in; default: its own folder.
     void SetCurrentFolder(const std::string& folder) { current_ = folder; }
 
-    bool Start();
+    // Suspended, its first instruction waits for Resume.
+    bool Start(bool suspended = false);
+    void Resume() { ResumeThread(process_.hThread); }
     DWORD processId() const { return process_.dwProcessId; }
     // The exit code, or kStillRunning when the program did not end within
     // WaitLimit(timeoutMs) (it is then terminated).
