@@ -117,7 +117,7 @@ protected:
         ASSERT_NE(question, nullptr);
         PressButton(question, answer);
         EXPECT_EQ(run_->WaitForExit(), 0u);
-        EXPECT_TRUE(run_->TempEntries().empty());
+        EXPECT_EQ(run_->TempEntries(), std::vector<std::string>());
     }
     // A run without a look at its windows: both shortcuts, no release notes.
     void InstallWithShortcuts(const std::string& name)
@@ -587,7 +587,7 @@ DWORD WINAPI Race(LPVOID context)
             if (CopyFileA(racer->stranger.c_str(), swap.c_str(), FALSE) &&
                 MoveFileExA(swap.c_str(), program.c_str(), MOVEFILE_REPLACE_EXISTING))
                 ++racer->replaced;
-            if (MoveFileA(folder.c_str(), (folder + "-moved").c_str()))
+            if (MoveFileA(folder.c_str(), (racer->temp + "\\moved-away").c_str()))
                 ++racer->moved;
         }
         Sleep(2);
