@@ -544,20 +544,6 @@ TEST_F(Handoff, ReadErrorUnderACompressedMemberIsToldAsSuchAndLeavesNothing)
     ExpectReadErrorWith(Lh5Member("large.bin", RandomBytes(8 << 20, 9)));
 }
 
-// The work folder stays where it is for the run: no other program can move
-// it away and put another in its place (its access rules: tests/base).
-TEST_F(Handoff, WorkFolderIsHeldWhileTheInnerInstallerRuns)
-{
-    Start("handoff-held-folder", "tickfile=1\ndelay=2000\n");
-    std::string work = run_->tempFolder() + "\\RAREVURED0";
-    for (DWORD begun = GetTickCount(); !Exists(work + "\\STARTED.TIC"); Sleep(50))
-        ASSERT_LT(GetTickCount() - begun, WaitLimit(20000)) << "the inner installer did not start";
-    EXPECT_FALSE(MoveFileA(work.c_str(), (work + "-moved").c_str()));
-    HWND dialog = WaitForShortcutDialog();
-    ASSERT_NE(dialog, nullptr);
-    Finish(dialog, IDNO);
-}
-
 // Another program of the user tries throughout to put its own program in
 // the place of DEZAZAZE.exe and to move the work folder away. Wine keeps no
 // access rules, so this is the installer's holding alone: the program that
