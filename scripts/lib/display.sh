@@ -29,11 +29,21 @@ start_display() {
   start_xvfb DISPLAY
 }
 
-# A screen of its own for the prefix of the tests' other user
-# (tests/wine/wine-env.sh): two wine desktops on one screen would hide each
-# other, and the tests look at the screen.
-start_user_display() {
-  start_xvfb MORLU_USER_DISPLAY
+# A screen for each session besides the default one (tests/wine/wine-env.sh):
+# two wine desktops on one screen would hide each other, and the tests look at
+# the screen.
+start_session_displays() {
+  start_xvfb MORLU_USER_DISPLAY && start_xvfb MORLU_CP1252_DISPLAY && start_xvfb MORLU_CP949_DISPLAY
+}
+
+# start_wine_sessions [RUNNER...]: the prefix and desktop of every session: the
+# default one, the user whose name code page 932 cannot spell, English and
+# Korean Windows.
+start_wine_sessions() {
+  start_wine_with "$@" &&
+    MORLU_WINE_USER=김철수 start_wine_with "$@" &&
+    MORLU_ANSI_CODE_PAGE=1252 start_wine_with "$@" &&
+    MORLU_ANSI_CODE_PAGE=949 start_wine_with "$@"
 }
 
 # Prepares the prefix in $WINEPREFIX and keeps its desktop running for the
@@ -53,14 +63,14 @@ start_wine32() {
 start_wine_with() {
   local root
   root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-  # The prefix and user the tests of MORLU_WINE_USER run in (tests/wine/wine-env.sh).
+  # The session's prefix, user and locale (tests/wine/wine-env.sh).
   wine_sessions+=("$(source "$root/tests/wine/wine-env.sh" && echo "$WINEPREFIX") $*")
   (
     source "$root/tests/wine/wine-env.sh"
     "$@" "$root/tests/wine/prepare-prefix"
-    LC_ALL=ja_JP.UTF-8 WINEDEBUG=-all "$@" wineserver -p
-    LC_ALL=ja_JP.UTF-8 WINEDEBUG=-all setsid "$@" wine explorer /desktop=Default,1024x768 </dev/null >/dev/null 2>&1 &
-    LC_ALL=ja_JP.UTF-8 WINEDEBUG=-all "$@" wine cmd /c exit </dev/null >/dev/null 2>&1
+    WINEDEBUG=-all "$@" wineserver -p
+    WINEDEBUG=-all setsid "$@" wine explorer /desktop=Default,1024x768 </dev/null >/dev/null 2>&1 &
+    WINEDEBUG=-all "$@" wine cmd /c exit </dev/null >/dev/null 2>&1
   )
 }
 

@@ -1,5 +1,6 @@
 #include "window_probe.h"
 
+#include <stdio.h>
 #include <stdlib.h>
 
 // Wine's and Windows' message box templates share these control ids.
@@ -76,6 +77,30 @@ DWORD WaitLimit(DWORD ms)
     return ms * scale;
 }
 
+// What a failed wait saw, in the test's output: a rare stall under load is
+// otherwise seen only as a missing window.
+static void DescribeProcessWindows(DWORD processId)
+{
+    DWORD code = 0;
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
+    bool ended = process != NULL && GetExitCodeProcess(process, &code) && code != STILL_ACTIVE;
+    if (process != NULL)
+        CloseHandle(process);
+    fprintf(stderr, "process %lu: %s", (unsigned long)processId, ended ? "ended" : "running");
+    if (ended)
+        fprintf(stderr, " with 0x%lx", (unsigned long)code);
+    fprintf(stderr, "; its windows:");
+    for (HWND window : TopLevelWindowsOf(processId)) {
+        wchar_t title[256];
+        char utf8[1024];
+        int length = GetWindowTextW(window, title, 256);
+        length = WideCharToMultiByte(CP_UTF8, 0, title, length, utf8, sizeof utf8 - 1, NULL, NULL);
+        utf8[length > 0 ? length : 0] = '\0';
+        fprintf(stderr, " [%s \"%s\"]", ClassNameOf(window).c_str(), utf8);
+    }
+    fprintf(stderr, "\n");
+}
+
 HWND WaitForWindow(DWORD processId, const std::function<bool(HWND)>& matches, DWORD timeoutMs)
 {
     timeoutMs = WaitLimit(timeoutMs);
@@ -85,8 +110,10 @@ HWND WaitForWindow(DWORD processId, const std::function<bool(HWND)>& matches, DW
             if (matches(window))
                 return window;
         }
-        if (GetTickCount() - start > timeoutMs)
+        if (GetTickCount() - start > timeoutMs) {
+            DescribeProcessWindows(processId);
             return NULL;
+        }
         Sleep(50);
     }
 }
